@@ -1,0 +1,97 @@
+#include "tests/support/temp_dir.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+ScopedTempDir::ScopedTempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tarvik-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+    previous_ = fs::current_path().string();
+    fs::current_path(path_);
+}
+
+ScopedTempDir::~ScopedTempDir() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
+    // Output goes to files outside cwd, so the program's directory stays as it left it.
+    std::string outPath = (fs::temp_directory_path() / "tarvik-run-XXXXXX").string();
+    std::string errPath = outPath;
+    int outFd = mkstemp(outPath.data());
+    int errFd = mkstemp(errPath.data());
+    if (outFd < 0 || errFd < 0) {
+        throw std::runtime_error("mkstemp failed");
+    }
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outFd, STDOUT_FILENO);
+        dup2(errFd, STDERR_FILENO);
+        if (chdir(cwd.c_str()) != 0) {
+            _exit(127);
+        }
+        std::vector<char*> args;
+        for (const std::string& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));
+        }
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(outFd);
+    close(errFd);
+
+    ProcessResult result;
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    result.out = ReadWholeFile(outPath);
+    result.err = ReadWholeFile(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return result;
+}

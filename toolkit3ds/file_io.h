@@ -1,0 +1,171 @@
+#pragma once
+// Toolkit file access and byte-level encoding.
+//
+// The toolkit keeps a table of up to 252 open files and one current file.
+// Every read and write primitive works on the current file's stream. All
+// values on disk are little-endian, whatever the host. Failures raise the
+// codes of errors.h and return at once; readers then return 0 (or the
+// documented default).
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr int kMaxFiles3ds = 252;        // slots 0..251
+inline constexpr uint8_t kNoFileIndex3ds = 255; // slot number meaning "none"
+inline constexpr uint32_t kFileBufferSize3ds = 8192;
+
+inline constexpr uint32_t kModeRead3ds = 1;
+inline constexpr uint32_t kModeWrite3ds = 2;
+
+// One file known to the toolkit. Owned by the file table; freed by CloseFile3ds.
+struct File3ds {
+    std::FILE* stream = nullptr;      // open stream, or none
+    std::string name;                 // as given to OpenFile3ds, or the temporary name
+    uint32_t mode = 0;                // kModeRead3ds or kModeWrite3ds; 0 until known
+    uint8_t index = kNoFileIndex3ds;  // slot in the file table
+    std::unique_ptr<char[]> buffer;   // stream buffer installed with setvbuf, or none
+    uint32_t bufferSize = 0;          // size of buffer in bytes
+    bool isTemporary = false;         // moved aside: CloseFile3ds deletes the file
+
+    File3ds() = default;
+    File3ds(const File3ds&) = delete;
+    File3ds& operator=(const File3ds&) = delete;
+    ~File3ds(); // closes a stream still open, without reporting
+};
+
+// Toolkit-wide file table. Created by the first registration, discarded by
+// CloseAllFiles3ds.
+struct FileTable3ds {
+    std::unique_ptr<File3ds> slots[kMaxFiles3ds];
+    uint8_t slotsInUse = 0; // one more than the highest slot filled since creation
+    File3ds* current = nullptr;
+    uint8_t currentIndex = 0;
+};
+
+// The table, or none before the first open and after CloseAllFiles3ds.
+FileTable3ds* GetFileTable3ds();
+
+// --- File table and current file -------------------------------------------
+
+// Opens a file: "r" anywhere before any "w" reads ("rb"), "w" first writes
+// ("wb", created or truncated). The record is owned by the table; the file does
+// not become current. Returns none on failure.
+File3ds* OpenFile3ds(const char* name, const char* mode);
+// Closes one file, deletes it when it is temporary, frees its record.
+// ERR_CLOSING_FILE when the stream cannot be closed. None does nothing.
+void CloseFile3ds(File3ds* file);
+// Closes every file in slot order, then discards the table.
+void CloseAllFiles3ds();
+File3ds* FindOpenFile3ds(const char* name);
+// Registers a record; the table takes ownership (on failure the record is freed).
+void AddFileToTable3ds(std::unique_ptr<File3ds> file);
+// Unregisters a record and hands its ownership back (none when not registered).
+std::unique_ptr<File3ds> RemoveFileFromTable3ds(File3ds* file);
+void MoveReadFileAside3ds(File3ds* file);
+void SetCurrentFile3ds(File3ds* file);
+void SelectFileByIndex3ds(uint8_t index);
+File3ds* GetFileByIndex3ds(uint8_t index);
+bool IsFileIndexValid3ds(uint8_t index);
+// The current file, or none.
+File3ds* GetCurrentFile3ds();
+
+int32_t GetFilePosition3ds();
+void SetFilePosition3ds(int32_t position);
+
+// --- Primitives (current file) ---------------------------------------------
+
+void WriteByte3ds(int8_t value);
+void WriteUByte3ds(uint8_t value);
+void WriteShort3ds(int16_t value);
+void WriteUShort3ds(uint16_t value);
+void WriteLong3ds(int32_t value);
+void WriteULong3ds(uint32_t value);
+void WriteFloat3ds(float value);
+
+int8_t ReadByte3ds();
+uint8_t ReadUByte3ds();
+int16_t ReadShort3ds();
+uint16_t ReadUShort3ds();
+int32_t ReadLong3ds();
+uint32_t ReadULong3ds();
+float ReadFloat3ds();
+
+void WriteByteArray3ds(uint32_t count, const uint8_t* bytes);
+void ReadByteArray3ds(uint32_t count, uint8_t* buffer);
+
+// The characters and one zero byte.
+void WriteString3ds(std::string_view text);
+// The characters, then zero bytes up to fieldLength bytes; a text as long as
+// the field or longer is written whole without a zero byte.
+void WriteFixedString3ds(std::string_view text, uint32_t fieldLength);
+// Reads up to limit + 1 bytes until a zero byte; ERR_READING_FILE without one.
+std::string ReadString3ds(uint32_t limit);
+// Reads a field of limit + 1 bytes holding a zero-terminated string.
+std::string ReadFixedString3ds(uint32_t limit);
+
+// --- Composite values --------------------------------------------------------
+
+struct Point3ds {
+    float x = 0, y = 0, z = 0;
+};
+
+struct TexVert3ds {
+    float u = 0, v = 0;
+};
+
+struct Face3ds {
+    uint16_t vertexA = 0, vertexB = 1, vertexC = 2;
+    uint16_t flags = 0;
+};
+
+struct TrackHeader3ds {
+    uint16_t flags = 0;
+    uint32_t reserved1 = 0;
+    uint32_t reserved2 = 0;
+    uint32_t keyCount = 1;
+};
+
+// Spline flag bits: each set bit puts one float on disk, in this order.
+inline constexpr uint16_t kSplineTension3ds = 0x01;
+inline constexpr uint16_t kSplineContinuity3ds = 0x02;
+inline constexpr uint16_t kSplineBias3ds = 0x04;
+inline constexpr uint16_t kSplineEaseTo3ds = 0x08;
+inline constexpr uint16_t kSplineEaseFrom3ds = 0x10;
+
+struct KeyHeader3ds {
+    uint32_t time = 0;
+    uint16_t splineFlags = 0;
+    float tension = 0, continuity = 0, bias = 0, easeTo = 0, easeFrom = 0;
+};
+
+void WritePoint3ds(const Point3ds& point);
+Point3ds ReadPoint3ds();
+void WriteTexVert3ds(const TexVert3ds& texVert);
+TexVert3ds ReadTexVert3ds();
+void WriteFace3ds(const Face3ds& face);
+Face3ds ReadFace3ds();
+void WriteTrackHeader3ds(const TrackHeader3ds& header);
+TrackHeader3ds ReadTrackHeader3ds();
+void WriteKeyHeader3ds(const KeyHeader3ds& header);
+KeyHeader3ds ReadKeyHeader3ds();
+
+// --- Chunk framing -----------------------------------------------------------
+
+inline constexpr uint32_t kChunkHeaderSize3ds = 6;
+
+// Tag (u16) and length (u32): six bytes.
+void WriteChunkHeader3ds(uint16_t tag, uint32_t length);
+// Writes end - start at start + 2, then moves to end.
+void PatchChunkLength3ds(int32_t start, int32_t end);
+
+// --- Utilities ---------------------------------------------------------------
+
+// A copy of the text; ERR_NO_MEM (and an empty result) when memory runs out.
+std::string DupString3ds(std::string_view text);
+// The text's length when it is at most limit + 1; ERR_INVALID_ARG for none,
+// ERR_STRING_TOO_LONG beyond; both return 0.
+uint32_t BoundedLength3ds(const char* text, uint32_t limit);
