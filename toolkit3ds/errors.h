@@ -52,13 +52,15 @@ extern bool ErrorPending3ds;
 
 // Records an error: code 0 is ignored; any other code sets ErrorPending3ds and
 // fills the first empty entry among 0..18. With those all filled only the flag
-// (and the hidden overflow entry) changes.
+// and the overflow entry change: the first lost code goes into the overflow
+// entry, any later one turns it into N_ERRORS.
 void RaiseError3ds(int32_t code);
 
-// Clears the flag and empties every entry.
+// Clears the flag and empties every entry, the overflow entry included.
 void ClearErrors3ds();
 
-// Writes each recorded message with "%s\n", newest first. Changes nothing.
+// Writes each recorded message with "%s\n", newest first (entry 19 down to 0).
+// The overflow entry is not printed. Changes nothing; a null stream prints nothing.
 void PrintErrors3ds(std::FILE* stream);
 
 // The constant message of a code; "Unknown error code was encountered" for
@@ -67,3 +69,6 @@ const char* ErrorMessage3ds(int32_t code);
 
 // Read-only view of the list, for tests and diagnostics.
 const std::array<ErrorRecord3ds, kErrorListSize3ds>& ErrorList3ds();
+
+// The overflow entry: empty until an error is raised with the list full.
+const ErrorRecord3ds& ErrorOverflow3ds();
