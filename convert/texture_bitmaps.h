@@ -1,0 +1,63 @@
+#pragma once
+// Texture bitmaps: for every object texture that the model uses, the
+// smallest rectangle of its 256 x 256 page that holds the texture's corners,
+// written once as an uncompressed 8-bit palettised BMP "Text%03x.bmp" in the
+// current directory. Areas are cut and written on first request and cached
+// for the rest of the process.
+//
+// Texture and page numbers are not checked here: the level has passed
+// CheckLevelForConversion (level_checks.h) before anything is cut.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "level/level_data.h"
+
+// The kind of face an area is first requested for.
+inline constexpr int32_t kQuadArea = 0;     // all four corners count
+inline constexpr int32_t kTriangleArea = 1; // only the first three corners count
+
+// The pixel rectangle of one object texture within its page.
+struct TextureArea {
+    uint32_t textureNumber = 0;      // index into objectTextures
+    int32_t kind = kQuadArea;        // kTriangleArea, or any other value: quad
+    std::string fileName;            // "Text%03x.bmp"
+    const uint8_t* pixels = nullptr; // borrowed: first byte of the page
+    int32_t left = 0;                // smallest corner column
+    int32_t top = 0;                 // smallest corner row
+    int32_t width = 1;               // columns, 1..256
+    int32_t height = 1;              // rows, 1..256
+    const std::array<PaletteEntry, 256>* palette = nullptr; // borrowed: the level's palette
+};
+
+// "Text%03x.bmp": the texture number in lower-case hexadecimal, at least three digits.
+std::string TextureBitmapName(uint32_t textureNumber);
+
+// The cached area of textureNumber, or a new one: cut from the current level
+// (current_level.h), written to its bitmap file at once and cached. The kind
+// of the first request decides the area; later requests get that same area
+// whatever their kind. The reference stays valid until
+// ResetTextureAreaCache. A file that cannot be created, written or closed is
+// fatal (FatalError with the file name, exit code 1); a partly written file
+// is removed first.
+const TextureArea& GetTextureArea(uint32_t textureNumber, int32_t kind);
+
+// Builds the area of objectTextures[textureNumber] of level, file name
+// included, from its first three corners when kind is kTriangleArea and from
+// all four otherwise. Writes nothing. pixels and palette point into level.
+TextureArea CutTextureArea(const LevelData& level, uint32_t textureNumber, int32_t kind);
+
+// The complete BMP file of an area: 14-byte file header, 40-byte information
+// header, 256 palette entries (blue, green, red, 0; each 6-bit component
+// scaled by 255 / 64 and truncated), then the rows bottom-up, each padded
+// with zero bytes to a multiple of four.
+std::vector<uint8_t> EncodeTextureBitmap(const TextureArea& area);
+
+// Writes EncodeTextureBitmap(area) to area.fileName, replacing any file of
+// that name. Failures are fatal as for GetTextureArea.
+void WriteTextureBitmap(const TextureArea& area);
+
+// Empties the cache; references returned earlier become invalid (tests).
+void ResetTextureAreaCache();

@@ -1,0 +1,217 @@
+#include "convert/geometry.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr double kHalfPi = std::numbers::pi / 2;
+
+// Runs the orientation test on a lone triangle with corner-0 normal n0 and
+// reports whether it was marked; the corner numbers must stay untouched.
+bool IsMarked(Vertex16 a, Vertex16 b, Vertex16 c, Vertex16 n0) {
+    const std::vector<Vertex16> vertices = {a, b, c};
+    const std::vector<Vertex16> normals = {n0, {}, {}};
+    std::array<uint16_t, 3> corners{0, 1, 2};
+    TestFaceOrientation(vertices, normals, corners);
+    EXPECT_EQ(corners[0] & kCornerVertexMask, 0);
+    EXPECT_EQ(corners[1], 1);
+    EXPECT_EQ(corners[2], 2);
+    return (corners[0] & kReverseWindingMark) != 0;
+}
+
+} // namespace
+
+TEST(Geometry, PlaneAngleSignsFollowTheQuadrant) {
+    const double a = std::asin(0.8); // 3-4-5 triangles throughout
+    struct Case {
+        Axis axis;
+        Vec3d point; // first for Y and Z, second for X
+        double angle;
+    };
+    const Case cases[] = {
+        // About Z: positive when x and y share a sign.
+        {Axis::kZ, {3, 4, 9}, a},
+        {Axis::kZ, {-3, -4, 9}, a},
+        {Axis::kZ, {3, -4, 9}, -a},
+        {Axis::kZ, {-3, 4, 9}, -a},
+        {Axis::kZ, {0, 5, 9}, -kHalfPi},
+        {Axis::kZ, {0, -5, 9}, -kHalfPi},
+        {Axis::kZ, {0, 0, 7}, 0.0},
+        // About Y: positive when x and z have opposite signs.
+        {Axis::kY, {3, 9, -4}, a},
+        {Axis::kY, {-3, 9, 4}, a},
+        {Axis::kY, {3, 9, 4}, -a},
+        {Axis::kY, {-3, 9, -4}, -a},
+        {Axis::kY, {0, 9, 5}, -kHalfPi},
+        {Axis::kY, {0, 7, 0}, 0.0},
+        // About X: negative when y and z have opposite signs.
+        {Axis::kX, {9, 3, -4}, -a},
+        {Axis::kX, {9, -3, 4}, -a},
+        {Axis::kX, {9, 3, 4}, a},
+        {Axis::kX, {9, -3, -4}, a},
+        {Axis::kX, {9, 0, 5}, kHalfPi},
+        {Axis::kX, {9, 0, -5}, kHalfPi},
+        {Axis::kX, {7, 0, 0}, 0.0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_DOUBLE_EQ(PlaneAngle({}, c.point, c.point, c.axis), c.angle)
+            << "axis " << int(c.axis) << " at " << c.point.x << ", " << c.point.y << ", "
+            << c.point.z;
+    }
+    // The arcsine takes the point's own coordinate: 5 / 5 here, not (5 - 1) / 5.
+    EXPECT_EQ(PlaneAngle({0, 1, 0}, {3, 5, 0}, {}, Axis::kZ), kHalfPi);
+}
+
+TEST(Geometry, RotationsByPlaneAnglesBringPointsOntoTheAxes) {
+    std::mt19937 random(7);
+    auto coordinate = [&] { return static_cast<double>(random() % 2001) - 1000.0; };
+    auto rotate = [](Vec3d& point, const AffineMatrix& m) {
+        Vec3d moved;
+        TransformPoint(point, m, moved);
+        point = moved;
+    };
+    for (int i = 0; i < 500; ++i) {
+        Vec3d first{coordinate(), coordinate(), coordinate()};
+        Vec3d second{coordinate(), coordinate(), coordinate()};
+        AffineMatrix m;
+        SetRotation(m, Axis::kY, PlaneAngle({}, first, second, Axis::kY));
+        rotate(first, m);
+        rotate(second, m);
+        SetRotation(m, Axis::kZ, PlaneAngle({}, first, second, Axis::kZ));
+        rotate(first, m);
+        rotate(second, m);
+        SetRotation(m, Axis::kX, PlaneAngle({}, first, second, Axis::kX));
+        rotate(second, m);
+        EXPECT_NEAR(first.y, 0.0, 1e-9);
+        EXPECT_NEAR(first.z, 0.0, 1e-9);
+        EXPECT_NEAR(second.z, 0.0, 1e-9);
+    }
+    // Posing's last step: about X by -1.5707963267945 turns (0, -2, 0) into (0, ~0, -2).
+    AffineMatrix m;
+    SetRotation(m, Axis::kX, -1.5707963267945);
+    Vec3d out;
+    TransformPoint({0, -2, 0}, m, out);
+    EXPECT_EQ(out.x, 0.0);
+    EXPECT_NEAR(out.y, 0.0, 1e-11);
+    EXPECT_DOUBLE_EQ(out.z, -2.0);
+}
+
+TEST(Geometry, TransformPointSumsInStatedOrderWithoutFusing) {
+    AffineMatrix m;
+    m.m = {1e16, 1, -1e16, 0, 1, 0, 0, 0, 1, 1, 0.5, -0.25};
+    Vec3d out;
+    // ((1e16 + 1) - 1e16) + 1: the first 1 is lost.
+    TransformPoint({1, 1, 1}, m, out);
+    EXPECT_EQ(out.x, 1.0);
+    EXPECT_EQ(out.y, 1.5);
+    EXPECT_EQ(out.z, 0.75);
+
+    // A fused multiply-add would keep the 2^-60 that the rounded product drops.
+    const double e = std::ldexp(1.0, -30);
+    SetIdentity(m);
+    m.m[0] = 1 + e;
+    m.m[9] = -(1 + 2 * e);
+    TransformPoint({1 + e, 0, 0}, m, out);
+    EXPECT_EQ(out.x, 0.0);
+}
+
+TEST(Geometry, SnapTinyToZeroClearsBelowTheThresholdAndNotANumber) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<Vec3d> points = {{9.9e-13, -9.9e-13, 1e-12}, {-1e-12, nan, -0.0}, {1e-300, 0, 0}};
+    SnapTinyToZero(std::span(points).first(2));
+    EXPECT_EQ(points[0].x, 0.0);
+    EXPECT_EQ(points[0].y, 0.0);
+    EXPECT_EQ(points[0].z, 1e-12);
+    EXPECT_EQ(points[1].x, -1e-12);
+    EXPECT_EQ(points[1].y, 0.0);
+    EXPECT_FALSE(std::signbit(points[1].z));
+    EXPECT_EQ(points[2].x, 1e-300); // beyond the span
+}
+
+TEST(Geometry, OrientationKeepsOnlyFacesThatAgreeWithTheirNormal) {
+    const Vertex16 up{0, 0, 16384}, down{0, 0, -16384};
+    // Winding normal up; after the rotations P1.x > 0 and P2.y > 0.
+    EXPECT_FALSE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, 100, 0}, up));
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, 100, 0}, down));
+    // Winding normal down; P1.x > 0 and P2.y < 0.
+    EXPECT_FALSE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, -100, 0}, down));
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, -100, 0}, up));
+    // Winding normal up; P1.x < 0 and P2.y < 0.
+    EXPECT_FALSE(IsMarked({0, 0, 0}, {-100, 0, 0}, {0, -100, 0}, up));
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {-100, 0, 0}, {0, -100, 0}, down));
+    // Away from the origin and tilted.
+    EXPECT_FALSE(IsMarked({500, -300, 200}, {500, -200, 300}, {600, -300, 200}, {-90, 90, -90}));
+
+    // Coinciding corners, collinear corners, a zero normal, a normal in the plane.
+    for (const Vertex16 n : {up, down, Vertex16{0, 16384, 0}}) {
+        EXPECT_TRUE(IsMarked({10, 20, 30}, {10, 20, 30}, {50, 90, 30}, n));
+        EXPECT_TRUE(IsMarked({0, 0, 0}, {100, 0, 0}, {200, 0, 0}, n));
+        EXPECT_TRUE(IsMarked({7, 3, -5}, {17, 13, 5}, {37, 33, 25}, n));
+    }
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {}));
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {0, 100, 0}, {100, 0, 0}, {}));
+    EXPECT_TRUE(IsMarked({0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {16384, 0, 0}));
+
+    // A quad: only the first three corners count; corner 3 has no normal.
+    const std::vector<Vertex16> vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    const std::vector<Vertex16> normals(3, up);
+    std::array<uint16_t, 4> quad{0, 1, 2, 3}, reversed{2, 1, 0, 3};
+    TestQuadOrientation(vertices, normals, quad);
+    TestQuadOrientation(vertices, normals, reversed);
+    EXPECT_EQ(quad, (std::array<uint16_t, 4>{0, 1, 2, 3}));
+    EXPECT_EQ(reversed, (std::array<uint16_t, 4>{0x8002, 1, 0, 3}));
+}
+
+TEST(Geometry, OrientationOfManyGeneratedTrianglesFollowsTheNormal) {
+    std::mt19937 random(20240611);
+    auto next = [&](int limit) {
+        return static_cast<int16_t>(static_cast<int>(random() % (2 * limit + 1)) - limit);
+    };
+    int kept = 0, reversed = 0, degenerate = 0;
+    for (int i = 0; i < 6000; ++i) {
+        const int limit = i % 2 == 0 ? 32767 : 300;
+        Vertex16 v[3];
+        for (Vertex16& p : v) {
+            p = {next(limit), next(limit), next(limit)};
+        }
+        Vertex16 n{next(16384), next(16384), next(16384)};
+        if (i % 10 == 0) { // coinciding corners: 0 and 1, 0 and 2, or 1 and 2
+            v[i / 10 % 3 == 0 ? 1 : 2] = v[i / 10 % 3 == 2 ? 1 : 0];
+        } else if (i % 10 == 1) { // collinear corners: v0, v0 + d, v0 + 3d
+            for (int16_t Vertex16::*c : {&Vertex16::x, &Vertex16::y, &Vertex16::z}) {
+                const int16_t d = next(100);
+                v[0].*c = static_cast<int16_t>(v[0].*c / 2);
+                v[1].*c = static_cast<int16_t>(v[0].*c + d);
+                v[2].*c = static_cast<int16_t>(v[0].*c + 3 * d);
+            }
+        } else if (i % 10 == 2) {
+            n = {};
+        }
+
+        // The exact sign of (winding normal . normal), in integers.
+        const int64_t ax = v[1].x - v[0].x, ay = v[1].y - v[0].y, az = v[1].z - v[0].z;
+        const int64_t bx = v[2].x - v[0].x, by = v[2].y - v[0].y, bz = v[2].z - v[0].z;
+        const int64_t cx = ay * bz - az * by, cy = az * bx - ax * bz, cz = ax * by - ay * bx;
+        const int64_t dot = cx * n.x + cy * n.y + cz * n.z;
+        const double crossLength = std::hypot(double(cx), double(cy), double(cz));
+        const double normalLength = std::hypot(double(n.x), double(n.y), double(n.z));
+
+        const bool marked = IsMarked(v[0], v[1], v[2], n);
+        if (crossLength == 0 || normalLength == 0) {
+            EXPECT_TRUE(marked) << "degenerate triangle " << i;
+            ++degenerate;
+        } else if (std::fabs(double(dot)) > 1e-6 * crossLength * normalLength) {
+            EXPECT_EQ(marked, dot < 0) << "triangle " << i;
+            ++(dot < 0 ? reversed : kept);
+        }
+    }
+    EXPECT_GT(kept, 1500);
+    EXPECT_GT(reversed, 1500);
+    EXPECT_GT(degenerate, 1000);
+}
