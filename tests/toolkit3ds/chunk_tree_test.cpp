@@ -1,0 +1,418 @@
+#include "toolkit3ds/chunk_tree.h"
+
+#include "toolkit3ds/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class ChunkTree : public ::testing::Test {
+protected:
+    void SetUp() override { ClearErrors3ds(); }
+    void TearDown() override { ClearErrors3ds(); }
+};
+
+std::unique_ptr<Chunk3ds> MakeChunk(uint32_t tag) {
+    std::unique_ptr<Chunk3ds> chunk;
+    NewChunkWithTag3ds(&chunk, tag);
+    return chunk;
+}
+
+// A chunk with a string record, such as a named object or a material name.
+std::unique_ptr<Chunk3ds> MakeNamed(uint32_t tag, const std::string& name) {
+    std::unique_ptr<Chunk3ds> chunk;
+    GetChunkData3ds<StringData3ds>(NewChunkAndData3ds(&chunk, tag))->text = name;
+    return chunk;
+}
+
+std::vector<uint32_t> ChildTags(const Chunk3ds* parent) {
+    std::vector<uint32_t> tags;
+    for (const Chunk3ds* child = parent->child.get(); child != nullptr; child = child->next.get()) {
+        tags.push_back(child->tag);
+    }
+    return tags;
+}
+
+std::vector<std::string> ChildNames(Chunk3ds* parent) {
+    std::vector<std::string> names;
+    for (Chunk3ds* child = parent->child.get(); child != nullptr; child = child->next.get()) {
+        auto* name = GetChunkData3ds<StringData3ds>(child);
+        names.push_back(name == nullptr ? "" : name->text);
+    }
+    return names;
+}
+
+Chunk3ds* Find(Chunk3ds* start, uint32_t tag) {
+    Chunk3ds* found = nullptr;
+    SearchChunk3ds(start, tag, &found);
+    return found;
+}
+
+std::unique_ptr<Database3ds> NewMeshDatabase() {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
+    return db;
+}
+
+Chunk3ds* AddObject(Database3ds& db, const std::string& name) {
+    return InsertChildInOrder3ds(Find(db.root.get(), kTagEditor3ds),
+                                 MakeNamed(kTagNamedObject3ds, name));
+}
+
+Chunk3ds* AddMaterial(Database3ds& db, const std::string& name) {
+    Chunk3ds* material =
+        InsertChildInOrder3ds(Find(db.root.get(), kTagEditor3ds), MakeChunk(kTagMaterial3ds));
+    InsertChildInOrder3ds(material, MakeNamed(kTagMaterialName3ds, name));
+    return material;
+}
+
+TEST_F(ChunkTree, InsertionFollowsOrderKeys) {
+    auto editor = MakeChunk(kTagEditor3ds);
+    InsertChildInOrder3ds(editor.get(), MakeChunk(kTagMeshVersion3ds));
+    for (const char* name : {"Hips", "Torso", "Head"}) {
+        InsertChildInOrder3ds(editor.get(), MakeNamed(kTagNamedObject3ds, name));
+    }
+    // A material and settings put after the objects still go in front of them.
+    InsertChildInOrder3ds(editor.get(), MakeChunk(kTagMaterial3ds));
+    InsertChildInOrder3ds(editor.get(), MakeChunk(kTagMasterScale3ds));
+    InsertChildInOrder3ds(editor.get(), MakeChunk(kTagViewportLayout3ds));
+    // A tag without a key goes to the end, even behind the lowest keyed ones.
+    InsertChildInOrder3ds(editor.get(), MakeChunk(0x1234));
+    InsertChildInOrder3ds(editor.get(), MakeChunk(kTagDefaultView3ds));
+    ASSERT_FALSE(ErrorPending3ds);
+
+    EXPECT_EQ(ChildTags(editor.get()),
+              (std::vector<uint32_t>{kTagMeshVersion3ds, kTagMaterial3ds, kTagMasterScale3ds,
+                                     kTagViewportLayout3ds, kTagDefaultView3ds, kTagNamedObject3ds,
+                                     kTagNamedObject3ds, kTagNamedObject3ds, 0x1234}));
+    EXPECT_EQ(ChildNames(editor.get()),
+              (std::vector<std::string>{"", "", "", "", "", "Hips", "Torso", "Head", ""}));
+}
+
+TEST_F(ChunkTree, InsertionRefusesMissingArgumentsAndSiblingChains) {
+    auto parent = MakeChunk(kTagEditor3ds);
+    EXPECT_EQ(InsertChildInOrder3ds(nullptr, MakeChunk(kTagNamedObject3ds)), nullptr);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+    ClearErrors3ds();
+
+    auto chain = MakeChunk(kTagNamedObject3ds);
+    chain->next = MakeChunk(kTagNamedObject3ds);
+    EXPECT_EQ(InsertChildInOrder3ds(parent.get(), std::move(chain)), nullptr);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+    EXPECT_EQ(parent->child, nullptr);
+
+    // Appending takes a whole chain and ignores keys.
+    ClearErrors3ds();
+    InsertChildInOrder3ds(parent.get(), MakeChunk(kTagNamedObject3ds));
+    chain = MakeChunk(kTagMeshVersion3ds);
+    chain->next = MakeChunk(kTagMaterial3ds);
+    AppendChild3ds(parent.get(), std::move(chain));
+    EXPECT_EQ(ChildTags(parent.get()),
+              (std::vector<uint32_t>{kTagNamedObject3ds, kTagMeshVersion3ds, kTagMaterial3ds}));
+    EXPECT_FALSE(ErrorPending3ds);
+}
+
+TEST_F(ChunkTree, ResetOrAddChildKeepsTheNodeInPlace) {
+    auto root = MakeChunk(kTagMeshFile3ds);
+    InsertChildInOrder3ds(root.get(), MakeChunk(kTagFileVersion3ds));
+    Chunk3ds* editor = InsertChildInOrder3ds(root.get(), MakeChunk(kTagEditor3ds));
+    InsertChildInOrder3ds(root.get(), MakeChunk(kTagKeyframer3ds));
+    InsertChildInOrder3ds(editor, MakeChunk(kTagMeshVersion3ds));
+    editor->size = 40;
+    editor->position = 12;
+    editor->readFileIndex = 3;
+
+    Chunk3ds* reset = nullptr;
+    ResetOrAddChild3ds(root.get(), kTagEditor3ds, &reset);
+    EXPECT_EQ(reset, editor);
+    EXPECT_EQ(reset->tag, kTagEditor3ds);
+    EXPECT_EQ(reset->child, nullptr);
+    EXPECT_EQ(reset->data, nullptr);
+    EXPECT_EQ(reset->size, 0u);
+    EXPECT_EQ(reset->position, 0u);
+    EXPECT_EQ(reset->readFileIndex, kNoFileIndex3ds);
+    EXPECT_EQ(ChildTags(root.get()),
+              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
+
+    Chunk3ds* added = nullptr;
+    ResetOrAddChild3ds(editor, kTagMasterScale3ds, &added);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(editor->child.get(), added);
+
+    ResetOrAddChild3ds(root.get(), kTagEditor3ds, nullptr);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+}
+
+TEST_F(ChunkTree, SearchCoversTheSubtreeButNotFollowingSiblings) {
+    auto parent = MakeChunk(kTagTriangleMesh3ds);
+    Chunk3ds* faces = AppendChild3ds(parent.get(), MakeChunk(kTagFaceList3ds));
+    Chunk3ds* group = AppendChild3ds(faces, MakeChunk(kTagMaterialGroup3ds));
+    Chunk3ds* smoothing = AppendChild3ds(parent.get(), MakeChunk(kTagSmoothGroups3ds));
+    Chunk3ds* laterFaces = AppendChild3ds(parent.get(), MakeChunk(kTagFaceList3ds));
+
+    EXPECT_EQ(Find(faces, kTagFaceList3ds), faces);
+    EXPECT_EQ(Find(faces, kTagMaterialGroup3ds), group);
+    EXPECT_EQ(Find(faces, kTagSmoothGroups3ds), nullptr);
+    EXPECT_EQ(Find(parent.get(), kTagMaterialGroup3ds), group);
+    EXPECT_EQ(Find(parent.get(), kTagFaceList3ds), faces);
+    EXPECT_EQ(Find(nullptr, kTagFaceList3ds), nullptr);
+
+    Chunk3ds* found = group;
+    SearchSiblings3ds(faces, kTagSmoothGroups3ds, &found);
+    EXPECT_EQ(found, smoothing);
+    SearchSiblings3ds(smoothing, kTagFaceList3ds, &found);
+    EXPECT_EQ(found, laterFaces);
+    SearchSiblings3ds(faces, kTagMaterialGroup3ds, &found);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_FALSE(ErrorPending3ds);
+
+    SearchChunk3ds(parent.get(), kTagFaceList3ds, nullptr);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+}
+
+TEST_F(ChunkTree, DuplicateCopiesRecordsDeeply) {
+    auto source = MakeChunk(kTagViewportLayout3ds);
+    GetChunkData3ds<ViewportLayoutData3ds>(NewChunkData3ds(source.get()))->state[2] = 1;
+    source->size = 77;
+    std::unique_ptr<Chunk3ds> entry;
+    auto* record = GetChunkData3ds<ViewportEntryData3ds>(
+        NewChunkAndData3ds(&entry, kTagViewportEntryDefault3ds));
+    record->cameraName = "Camera1";
+    record->width = 1000;
+    AppendChild3ds(source.get(), std::move(entry));
+    AppendChild3ds(source.get(), MakeChunk(kTagViewportSize3ds));
+    source->next = MakeChunk(kTagDefaultView3ds); // siblings are not copied
+
+    std::unique_ptr<Chunk3ds> copy;
+    DuplicateChunk3ds(source.get(), &copy);
+    ASSERT_FALSE(ErrorPending3ds);
+    source.reset();
+
+    EXPECT_EQ(copy->tag, kTagViewportLayout3ds);
+    EXPECT_EQ(copy->size, 77u);
+    EXPECT_EQ(copy->next, nullptr);
+    EXPECT_EQ(GetChunkData3ds<ViewportLayoutData3ds>(copy.get())->state[2], 1);
+    EXPECT_EQ(ChildTags(copy.get()),
+              (std::vector<uint32_t>{kTagViewportEntryDefault3ds, kTagViewportSize3ds}));
+    auto* copied = GetChunkData3ds<ViewportEntryData3ds>(copy->child.get());
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->cameraName, "Camera1");
+    EXPECT_EQ(copied->width, 1000);
+}
+
+TEST_F(ChunkTree, DuplicateTakesOverARecordItsFileCanSupply) {
+    auto source = MakeNamed(kTagNamedObject3ds, "Hips");
+    source->readFileIndex = 4;
+    ChunkData3ds* record = source->data.get();
+
+    std::unique_ptr<Chunk3ds> copy;
+    DuplicateChunk3ds(source.get(), &copy);
+    EXPECT_EQ(copy->data.get(), record);
+    EXPECT_EQ(copy->readFileIndex, 4);
+    EXPECT_EQ(source->data, nullptr);
+
+    DuplicateChunk3ds(nullptr, &copy);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+}
+
+TEST_F(ChunkTree, EmptyChunkKeepsItsSiblings) {
+    auto first = MakeNamed(kTagNamedObject3ds, "Hips");
+    first->next = MakeChunk(kTagNamedObject3ds);
+    AppendChild3ds(first.get(), MakeChunk(kTagTriangleMesh3ds));
+    first->writeFileIndex = 2;
+    EmptyChunk3ds(first.get());
+    EXPECT_EQ(first->tag, kTagNone3ds);
+    EXPECT_EQ(first->data, nullptr);
+    EXPECT_EQ(first->child, nullptr);
+    EXPECT_EQ(first->writeFileIndex, kNoFileIndex3ds);
+    ASSERT_NE(first->next, nullptr);
+    EXPECT_EQ(first->next->tag, kTagNamedObject3ds);
+}
+
+TEST_F(ChunkTree, FreesLongChainsAndDeepTreesWithoutRecursion) {
+    constexpr int kCount = 100000;
+    auto siblings = MakeChunk(kTagNamedObject3ds);
+    Chunk3ds* tail = siblings.get();
+    for (int i = 1; i < kCount; ++i) {
+        tail->next = MakeNamed(kTagNamedObject3ds, "Part");
+        tail = tail->next.get();
+    }
+    FreeChunkTree3ds(siblings);
+    EXPECT_EQ(siblings, nullptr);
+
+    // Each chunk with a sibling and a child: both links long.
+    auto deep = MakeChunk(kTagEditor3ds);
+    Chunk3ds* bottom = deep.get();
+    for (int i = 1; i < kCount; ++i) {
+        bottom->next = MakeChunk(kTagMaterial3ds);
+        bottom->child = MakeChunk(kTagEditor3ds);
+        bottom = bottom->child.get();
+    }
+    FreeChunkTree3ds(deep);
+    EXPECT_EQ(deep, nullptr);
+}
+
+TEST_F(ChunkTree, NewMeshDatabaseHasTheDefaultChunks) {
+    auto db = NewMeshDatabase();
+    ASSERT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseMeshFile3ds);
+    Chunk3ds* root = db->root.get();
+    EXPECT_EQ(root->tag, kTagMeshFile3ds);
+    EXPECT_EQ(ChildTags(root),
+              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
+    EXPECT_EQ(GetChunkData3ds<LongData3ds>(root->child.get())->value, 3);
+
+    Chunk3ds* editor = root->child->next.get();
+    EXPECT_EQ(ChildTags(editor), (std::vector<uint32_t>{kTagMeshVersion3ds}));
+    EXPECT_EQ(GetChunkData3ds<LongData3ds>(editor->child.get())->value, 3);
+
+    Chunk3ds* keyframer = editor->next.get();
+    EXPECT_EQ(ChildTags(keyframer), (std::vector<uint32_t>{kTagKeyframerHeader3ds}));
+    EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(keyframer->child.get()),
+              (KeyframerHeaderData3ds{5, "", 30}));
+}
+
+TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsInPlace) {
+    auto db = NewMeshDatabase();
+    Chunk3ds* version = db->root->child.get();
+    GetChunkData3ds<LongData3ds>(version)->value = 9;
+    version->size = 10;
+    Chunk3ds* header = Find(db->root.get(), kTagKeyframerHeader3ds);
+    auto* headerRecord = GetChunkData3ds<KeyframerHeaderData3ds>(header);
+    headerRecord->revision = 1;
+    headerRecord->animLength = 100;
+
+    UpdateDatabaseDefaults3ds(db.get());
+    ASSERT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(db->root->child.get(), version);
+    EXPECT_EQ(version->size, 0u);
+    EXPECT_EQ(GetChunkData3ds<LongData3ds>(version)->value, 3);
+    EXPECT_EQ(Find(db->root.get(), kTagKeyframerHeader3ds), header);
+    EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(header),
+              (KeyframerHeaderData3ds{5, "", 100}));
+
+    // A header that lost its record, with no file to load it from, gets a new one.
+    FreeChunkData3ds(header);
+    UpdateDatabaseDefaults3ds(db.get());
+    EXPECT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(header),
+              (KeyframerHeaderData3ds{5, "", 30}));
+}
+
+TEST_F(ChunkTree, DatabaseKindsGiveTheirRoots) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseNone3ds);
+
+    CreateNewDatabase3ds(db.get(), kDatabaseProjectFile3ds);
+    EXPECT_EQ(db->root->tag, kTagProjectFile3ds);
+    EXPECT_EQ(ChildTags(db->root.get()), (std::vector<uint32_t>{kTagEditor3ds, kTagKeyframer3ds}));
+
+    CreateNewDatabase3ds(db.get(), kDatabaseMaterialLibrary3ds);
+    EXPECT_EQ(db->root->tag, kTagMaterialLibrary3ds);
+    EXPECT_EQ(db->root->child, nullptr);
+
+    CreateNewDatabase3ds(db.get(), DatabaseKind3ds(7));
+    EXPECT_EQ(db->root->tag, kTagNone3ds);
+    EXPECT_EQ(db->root->child, nullptr);
+    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseNone3ds);
+    EXPECT_FALSE(ErrorPending3ds);
+
+    ReleaseDatabase3ds(db);
+    EXPECT_EQ(db, nullptr);
+    ReleaseDatabase3ds(db);
+    EXPECT_EQ(db, nullptr);
+
+    CreateNewDatabase3ds(nullptr, kDatabaseMeshFile3ds);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
+}
+
+TEST_F(ChunkTree, ObjectLookupIsCaseSensitiveAndRebuiltOnlyWhenStale) {
+    auto db = NewMeshDatabase();
+    Chunk3ds* hips = AddObject(*db, "Hips");
+    Chunk3ds* torso = AddObject(*db, "Torso");
+    AddMaterial(*db, "Hips"); // materials are not objects
+
+    Chunk3ds* found = nullptr;
+    FindNamedObject3ds(db.get(), "Hips", &found);
+    EXPECT_EQ(found, hips);
+    FindNamedObject3ds(db.get(), "hips", &found);
+    EXPECT_EQ(found, nullptr);
+    FindNamedObject3ds(db.get(), "Torso", &found);
+    EXPECT_EQ(found, torso);
+    EXPECT_FALSE(db->objectIndexStale);
+
+    // Until the index is marked stale, a new object is not seen.
+    Chunk3ds* head = AddObject(*db, "Head");
+    FindNamedObject3ds(db.get(), "Head", &found);
+    EXPECT_EQ(found, nullptr);
+    MarkObjectIndexStale3ds(db.get());
+    FindNamedObject3ds(db.get(), "Head", &found);
+    EXPECT_EQ(found, head);
+    EXPECT_FALSE(ErrorPending3ds);
+
+    FindNamedObject3ds(db.get(), nullptr, &found);
+    FindNamedObject3ds(nullptr, "Head", &found);
+    MarkObjectIndexStale3ds(nullptr);
+    EXPECT_EQ(ErrorList3ds()[2].code, ERR_INVALID_ARG);
+}
+
+TEST_F(ChunkTree, MaterialLookupSkipsUnnamedMaterials) {
+    auto db = NewMeshDatabase();
+    Chunk3ds* skin = AddMaterial(*db, "Skin");
+    InsertChildInOrder3ds(Find(db->root.get(), kTagEditor3ds), MakeChunk(kTagMaterial3ds));
+    Chunk3ds* hair = AddMaterial(*db, "Hair");
+    AddObject(*db, "Skin");
+
+    Chunk3ds* found = nullptr;
+    FindMaterialByName3ds(db.get(), "Hair", &found);
+    EXPECT_EQ(found, hair);
+    FindMaterialByName3ds(db.get(), "Skin", &found);
+    EXPECT_EQ(found, skin);
+    FindMaterialByName3ds(db.get(), "", &found);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(db->materialIndex->entries.size(), 2u);
+    EXPECT_FALSE(ErrorPending3ds);
+}
+
+TEST_F(ChunkTree, MaterialLookupWorksInALibraryAndRefusesOtherRoots) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    Chunk3ds* found = nullptr;
+    FindMaterialByName3ds(db.get(), "Skin", &found);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_DATABASE);
+
+    ClearErrors3ds();
+    CreateNewDatabase3ds(db.get(), DatabaseKind3ds(7));
+    FindMaterialByName3ds(db.get(), "Skin", &found);
+    EXPECT_EQ(ErrorList3ds()[0].code, ERR_WRONG_DATABASE);
+
+    ClearErrors3ds();
+    CreateNewDatabase3ds(db.get(), kDatabaseMaterialLibrary3ds);
+    Chunk3ds* material = AppendChild3ds(db->root.get(), MakeChunk(kTagMaterial3ds));
+    AppendChild3ds(material, MakeNamed(kTagMaterialName3ds, "Skin"));
+    FindMaterialByName3ds(db.get(), "Skin", &found);
+    EXPECT_EQ(found, material);
+    EXPECT_FALSE(ErrorPending3ds);
+}
+
+TEST_F(ChunkTree, NewDatabaseOnAnOldOneDropsTreeAndIndexes) {
+    auto db = NewMeshDatabase();
+    AddObject(*db, "Hips");
+    Chunk3ds* found = nullptr;
+    FindNamedObject3ds(db.get(), "Hips", &found);
+    ASSERT_NE(found, nullptr);
+
+    CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
+    EXPECT_TRUE(db->objectIndexStale);
+    FindNamedObject3ds(db.get(), "Hips", &found);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(ChildTags(db->root.get()),
+              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
+}
+
+} // namespace
