@@ -94,15 +94,21 @@ Bytes ReadFile(const std::string& path) {
     return Bytes(bytes.begin(), bytes.end());
 }
 
-std::string EscapeDots(std::string text) {
-    for (size_t at = text.find('.'); at != std::string::npos; at = text.find('.', at + 2)) {
-        text.insert(at, "\\");
+std::string EscapeDots(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        if (c == '.') {
+            escaped += '\\';
+        }
+        escaped += c;
     }
-    return text;
+    return escaped;
 }
 
 std::string FatalLine(const std::string& what, int errorNumber) {
-    return "^" + EscapeDots(what) + ": " + std::strerror(errorNumber) + "\n$";
+    std::string line = "^";
+    line.append(EscapeDots(what)).append(": ").append(std::strerror(errorNumber)).append("\n$");
+    return line;
 }
 
 class TextureBitmaps : public ::testing::Test {
