@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include "app/entry_point.h"
+
+int main(int argc, char** argv) {
+    return RunTarvik(argc, argv);
+}

@@ -1,0 +1,61 @@
+#include "app/entry_point.h"
+
+#include <cstdlib>
+
+#include "level/level_reader.h"
+
+namespace {
+
+// Used when the program is started without even its own name.
+constexpr const char* kDefaultProgramName = "tarvik";
+
+} // namespace
+
+void PrintUsage(std::FILE* stream, const char* programName) {
+    std::fprintf(stream, "Tarvik v%d.%d - QLV character to 3D Studio converter, provided as is\n",
+                 kMajorVersion, kMinorVersion);
+    std::fprintf(stream, "Thanks to everyone who worked out the QLV level layout,\n");
+    std::fprintf(stream, "and to everyone who documented the 3DS chunk format.\n\n");
+    std::fprintf(stream, "Usage: %s {filename.qlv}\n\n", programName);
+    std::fputs("Output consists of KESHMESH.3DS and a potentially large number of bitmap\n"
+               "files.  To insure proper shading after importing into 3D Studio, weld each\n"
+               "individual mesh's vertices together.\n"
+               "\n"
+               "On levels where Kesh is wearing a jacket, her legs and neck appear to be\n"
+               "improperly coloured.  This is because her legs and neck are normally textured\n"
+               "(like the rest of her), but on the jacket levels her legs and neck are coloured\n"
+               "polygons and the colours don't match up.  You can easily fix this in the\n"
+               "Material Editor of 3D Studio.\n"
+               "\n",
+               stream);
+}
+
+void PrintUsageAndExit(const char* programName) {
+    PrintUsage(stderr, programName);
+    std::exit(1);
+}
+
+int RunTarvik(int argc, char** argv) {
+    const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : kDefaultProgramName;
+    if (argc != 2) {
+        PrintUsageAndExit(programName);
+    }
+    const char* path = argv[1];
+
+    LevelLoadResult loaded = LoadLevel(path);
+    switch (loaded.status) {
+    case LevelLoadStatus::Loaded:
+        break;
+    case LevelLoadStatus::NotLevelFile:
+        std::fprintf(stderr, "%s does not appear to be a valid QLV file, aborting...\n", path);
+        PrintUsageAndExit(programName);
+    case LevelLoadStatus::CannotOpen:
+    case LevelLoadStatus::Unreadable:
+        std::fprintf(stderr, "%s: %s\n", path, loaded.problem.c_str());
+        return 1;
+    }
+
+    // The level has passed every check: the conversion pre-check and the run
+    // sequence (RunConversion(loaded.level)) go here.
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The program's entry point: checks the command line, loads the level and
+// hands it on. Owns the help text and the exit codes:
+//   0  success
+//   1  bad command line (help text), a level file that cannot be opened
+//      ("path: reason"), is not a version-45 level ("... does not appear to be
+//      a valid QLV file, aborting..." and the help text) or cannot be read
+//      ("path: what is wrong at which byte")
+// Everything but the progress line goes to standard error.
+
+#include <cstdio>
+
+inline constexpr int kMajorVersion = 1;
+inline constexpr int kMinorVersion = 0;
+
+// Runs the whole program for one argument vector and returns the exit code.
+// Ends the process itself (exit code 1) where the help text is printed.
+int RunTarvik(int argc, char** argv);
+
+// Writes the help text, naming the program as programName.
+void PrintUsage(std::FILE* stream, const char* programName);
+
+// Writes the help text to standard error and ends the process with exit code 1.
+[[noreturn]] void PrintUsageAndExit(const char* programName);

@@ -1,0 +1,12 @@
+#pragma once
+// Levels for the reader's tests, described through the level builder.
+
+#include <cstddef>
+
+#include "tools/levelbuilder/level_builder.h"
+
+// A level in which every block holds entries, including the blocks the
+// reader skips: `pages` texture pages, two rooms (one with every per-room
+// list, one empty), and three meshes (normals and all four face lists; light
+// values with negative counts at an odd offset; an empty one).
+LevelDescription EveryBlockLevel(size_t pages);

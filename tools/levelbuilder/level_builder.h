@@ -1,0 +1,96 @@
+#pragma once
+// Level builder: assembles a complete QLV level file in memory from a plain
+// description, for tests and tools. Every count in the file is taken from
+// the size of what the description holds; to write a count the file cannot
+// back up, patch the built bytes at the offset the builder reports.
+//
+//     LevelDescription level;
+//     level.texturePages8.assign(kPageBytes8, 7);       // one page
+//     level.meshes.resize(36);                          // 36 empty meshes
+//     level.meshes[0].vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}};
+//     level.meshes[0].colouredTriangles = {{{0, 1, 2}, 0x0f}};
+//     BuiltLevel built = BuildLevel(level);             // built.bytes is the file
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "level/level_data.h"
+
+// One mesh as written into the mesh words.
+struct BuilderMesh {
+    Vertex16 centre;
+    int32_t collisionRadius = 0;
+    std::vector<Vertex16> vertices;
+    std::vector<Vertex16> normals;    // written with a positive count
+    std::vector<int16_t> lightValues; // when not empty, written instead of normals, count negative
+    std::vector<QuadFace> texturedQuads;
+    std::vector<TriangleFace> texturedTriangles;
+    std::vector<QuadFace> colouredQuads;
+    std::vector<TriangleFace> colouredTriangles;
+    bool negativeCounts = false; // write the vertex and face counts negated (same entries follow)
+    uint32_t padBefore = 0;      // filler bytes put before this mesh (odd values give odd pointers)
+};
+
+// One room. `kept` holds what the reader keeps; the static meshes and the
+// two groups of values the reader skips are written as well (the values with
+// a filler pattern).
+struct BuilderRoom {
+    RoomRecord kept;                   // sectors must hold numZSectors * numXSectors entries
+    std::vector<uint8_t> staticMeshes; // 20-byte entries
+};
+
+// Raw blocks hold whole entries of the size named beside them; a partial last
+// entry is completed with zero bytes.
+struct LevelDescription {
+    uint32_t version = kLevelVersion;
+    std::array<PaletteEntry, 256> palette{};
+    std::vector<uint8_t> texturePages8;  // whole pages of kPageBytes8; gives the page count
+    std::vector<uint8_t> texturePages16; // empty: as many zero pages as texturePages8 has
+    std::vector<BuilderRoom> rooms;
+    std::vector<uint16_t> floorData;
+    std::vector<BuilderMesh> meshes; // laid out one after the other in the mesh words
+    std::optional<std::vector<uint32_t>> meshPointers; // default: one per mesh, at its start
+    std::vector<uint8_t> animations;                   // 32-byte entries
+    std::vector<uint8_t> stateChanges;                 // 6-byte entries
+    std::vector<uint8_t> animDispatches;               // 8-byte entries
+    std::vector<uint16_t> animCommands;
+    std::vector<uint8_t> meshTrees; // 4-byte entries
+    std::vector<uint16_t> frames;
+    std::vector<uint8_t> moveables;    // 18-byte entries
+    std::vector<uint8_t> staticMeshes; // 32-byte entries, skipped by the reader
+    std::vector<ObjectTexture> objectTextures;
+    std::vector<uint8_t> spriteTextures;  // 16-byte entries
+    std::vector<uint8_t> spriteSequences; // 8-byte entries, skipped by the reader
+    std::vector<uint8_t> trailingBytes;   // after the sprite sequences, ignored by the reader
+};
+
+// One field or block of the built file. Names are those the reader uses in
+// its messages: "texture page count", "8-bit texture pages", "room 0 data",
+// "mesh words", "sprite sequences", ...
+struct BlockPlace {
+    std::string name;
+    size_t offset = 0;
+    size_t size = 0;
+};
+
+struct BuiltLevel {
+    std::vector<uint8_t> bytes;
+    std::vector<BlockPlace> blocks;   // every field and block, in file order, empty ones too
+    size_t meshWordsOffset = 0;       // file offset of the mesh words
+    std::vector<uint32_t> meshStarts; // byte offset of each described mesh within the mesh words
+};
+
+BuiltLevel BuildLevel(const LevelDescription& description);
+
+// The place of the named block; aborts when there is none (a test's mistake).
+const BlockPlace& FindBlock(const BuiltLevel& built, std::string_view name);
+
+// Overwrite a little-endian value in built bytes, for counts the file cannot hold.
+void PatchU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
+void PatchU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
+
+// `count` bytes of a recognisable pattern that differs with `seed`.
+std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);
