@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/run_sequence.h"
 #include "level/level_reader.h"
 
 namespace {
@@ -55,7 +56,7 @@ int RunTarvik(int argc, char** argv) {
         return 1;
     }
 
-    // The level has passed every check: the conversion pre-check and the run
-    // sequence (RunConversion(loaded.level)) go here.
+    // The level has passed every check: the conversion pre-check goes here.
+    RunConversion(loaded.level);
     return 0;
 }
