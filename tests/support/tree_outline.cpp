@@ -1,0 +1,141 @@
+#include "tests/support/tree_outline.h"
+
+#include "tests/support/temp_dir.h"
+#include "toolkit3ds/database_writer.h"
+#include "toolkit3ds/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+
+std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    CreateNewDatabase3ds(db.get(), kind);
+    return db;
+}
+
+std::string TreeOutline(const Chunk3ds* chunk) {
+    if (chunk == nullptr) {
+        return "none";
+    }
+    char tag[8];
+    std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(chunk->tag));
+    std::string text = tag;
+    if (chunk->child != nullptr) {
+        text += '(';
+        for (const Chunk3ds* child = chunk->child.get(); child != nullptr;
+             child = child->next.get()) {
+            text += TreeOutline(child);
+            text += child->next != nullptr ? " " : ")";
+        }
+    }
+    return text;
+}
+
+std::vector<uint32_t> ChildTags(const Chunk3ds* chunk) {
+    std::vector<uint32_t> tags;
+    for (const Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
+        tags.push_back(child->tag);
+    }
+    return tags;
+}
+
+std::vector<Chunk3ds*> Children(Chunk3ds* chunk) {
+    std::vector<Chunk3ds*> children;
+    for (Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag) {
+    Chunk3ds* found = nullptr;
+    SearchChunk3ds(start, tag, &found);
+    return found;
+}
+
+bool SameTree(const Chunk3ds* a, const Chunk3ds* b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    if (a->tag != b->tag || (a->data == nullptr) != (b->data == nullptr) ||
+        (a->data != nullptr && *a->data != *b->data)) {
+        return false;
+    }
+    const Chunk3ds* childA = a->child.get();
+    const Chunk3ds* childB = b->child.get();
+    for (; childA != nullptr && childB != nullptr;
+         childA = childA->next.get(), childB = childB->next.get()) {
+        if (!SameTree(childA, childB)) {
+            return false;
+        }
+    }
+    return childA == nullptr && childB == nullptr;
+}
+
+std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk) {
+    std::unique_ptr<Chunk3ds> copy;
+    DuplicateChunk3ds(chunk, &copy);
+    return copy;
+}
+
+std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
+    const char* name = "encoded_chunk.3ds";
+    File3ds* file = OpenFile3ds(name, "w");
+    if (file == nullptr) {
+        ADD_FAILURE() << "cannot open " << name;
+        return {};
+    }
+    SetCurrentFile3ds(file);
+    WriteChunk3ds(chunk, file->index);
+    CloseFile3ds(file);
+    EXPECT_FALSE(ErrorPending3ds);
+    return ReadFileBytes(name);
+}
+
+std::vector<int32_t> ErrorCodes() {
+    std::vector<int32_t> codes;
+    for (const ErrorRecord3ds& entry : ErrorList3ds()) {
+        if (entry.code == 0) {
+            break;
+        }
+        codes.push_back(entry.code);
+    }
+    return codes;
+}
+
+std::vector<unsigned char> Hex(const char* digits) {
+    std::vector<unsigned char> bytes;
+    int pending = -1;
+    for (const char* c = digits; *c != 0; ++c) {
+        if (*c == ' ') {
+            continue;
+        }
+        const int value = std::isdigit(static_cast<unsigned char>(*c)) ? *c - '0'
+                          : (*c >= 'A' && *c <= 'F')                   ? *c - 'A' + 10
+                                                                       : -1;
+        if (value < 0) {
+            ADD_FAILURE() << "not a hex digit: " << *c;
+            return bytes;
+        }
+        if (pending < 0) {
+            pending = value;
+        } else {
+            bytes.push_back(static_cast<unsigned char>(pending * 16 + value));
+            pending = -1;
+        }
+    }
+    EXPECT_LT(pending, 0) << "odd number of hex digits";
+    return bytes;
+}
+
+void ToolkitTest::SetUp() {
+    ClearErrors3ds();
+}
+
+void ToolkitTest::TearDown() {
+    ClearErrors3ds();
+    CloseAllFiles3ds();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Helpers for tests of the put operations: look at a chunk tree in memory,
+// compare two trees and encode a subtree with the toolkit's writer.
+
+#include "toolkit3ds/chunk_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A database created as the given kind, with its default chunks.
+std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind = kDatabaseMeshFile3ds);
+
+// The chunk and its descendants as text, tags in upper-case hex with each
+// chunk's children in parentheses: "AFFF(A000 A010(0011 0012))". Emptied
+// chunks show as 0000. "none" for a missing chunk.
+std::string TreeOutline(const Chunk3ds* chunk);
+
+// The tags of the chunk's direct children, in order.
+std::vector<uint32_t> ChildTags(const Chunk3ds* chunk);
+// The chunk's direct children, in order.
+std::vector<Chunk3ds*> Children(Chunk3ds* chunk);
+// The first chunk with the tag in the subtree of start (pre-order), or none.
+Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag);
+// The record of the first chunk with the tag under start, as Layout, or none.
+template <typename Layout> Layout* FindRecord(Chunk3ds* start, uint32_t tag) {
+    return GetChunkData3ds<Layout>(FindChunk(start, tag));
+}
+
+// True when both chunks have the same tags, records and children, recursively.
+bool SameTree(const Chunk3ds* a, const Chunk3ds* b);
+// A deep copy of the chunk and its children, made with the toolkit.
+std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk);
+
+// The bytes WriteChunk3ds writes for the chunk and its descendants. Writes a
+// file in the working directory, so it needs a ScopedTempDir.
+std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk);
+
+// The codes of the filled error entries, oldest first.
+std::vector<int32_t> ErrorCodes();
+
+// Bytes from hexadecimal digits; spaces are skipped: Hex("4D4D 06000000").
+std::vector<unsigned char> Hex(const char* digits);
+
+// A fixture that starts and ends each test with no error pending and no file open.
+class ToolkitTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};

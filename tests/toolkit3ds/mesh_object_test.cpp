@@ -1,0 +1,363 @@
+#include "toolkit3ds/mesh_object.h"
+
+#include "tests/support/alloc_faults.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_outline.h"
+#include "toolkit3ds/camera.h"
+#include "toolkit3ds/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+void* operator new(std::size_t size) {
+    return FaultyAllocate(size);
+}
+void operator delete(void* block) noexcept {
+    FaultyFree(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    FaultyFree(block);
+}
+
+namespace {
+
+class MeshObject : public ToolkitTest {};
+
+std::unique_ptr<Mesh3ds> NewMesh(const std::string& name, uint16_t vertexCount, uint16_t faceCount,
+                                 uint32_t fields = 7) {
+    std::unique_ptr<Mesh3ds> mesh;
+    InitMeshObj3ds(&mesh, vertexCount, faceCount, fields);
+    mesh->name = name;
+    return mesh;
+}
+
+// Three vertices, one face in one material group, smoothing group 1.
+std::unique_ptr<Mesh3ds> SmallMesh(const std::string& name) {
+    auto mesh = NewMesh(name, 3, 1);
+    mesh->vertices = {{1, 2, 3}, {-1, 0, 0.5f}, {0, 0, 0}};
+    mesh->texVertices = {{0, 1}, {1, 1}, {0.5f, 0}};
+    mesh->faces = {{0, 1, 2, 7}};
+    mesh->smoothGroups = {1};
+    mesh->matGroupCount = 1;
+    mesh->matGroups = {{"Text01f", 1, {0}}};
+    mesh->matrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    mesh->meshColor = 5;
+    return mesh;
+}
+
+Chunk3ds* FindObject(Database3ds& db, const char* name) {
+    Chunk3ds* found = nullptr;
+    FindNamedObject3ds(&db, name, &found);
+    return found;
+}
+
+TEST_F(MeshObject, InitAndFieldOperationsSizeTheArrays) {
+    auto mesh = NewMesh("Hips", 8, 3);
+    ASSERT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(mesh->vertices.size(), 8u);
+    EXPECT_EQ(mesh->texVertices, std::vector<TexVert3ds>(8, TexVert3ds{0, 0}));
+    EXPECT_EQ(mesh->faces, std::vector<Face3ds>(3, Face3ds{0, 1, 2, 0}));
+    EXPECT_TRUE(mesh->vertexFlags.empty() && mesh->smoothGroups.empty());
+    EXPECT_EQ(mesh->matrix, (std::array<float, 12>{}));
+    auto flagged = NewMesh("Torso", 4, 2, kMeshVertexFlags3ds | kMeshSmoothGroups3ds);
+    EXPECT_EQ(flagged->vertexFlagCount, 4);
+    EXPECT_EQ(flagged->vertexFlags, std::vector<uint16_t>(4, 0));
+    EXPECT_EQ(flagged->smoothGroups, std::vector<uint32_t>(2, 0));
+    EXPECT_TRUE(flagged->texVertices.empty());
+
+    // Grown arrays keep their elements; new ones get the defaults; a count of 0 frees.
+    mesh->faces[0] = {4, 5, 6, 7};
+    mesh->faceCount = 4;
+    mesh->matGroupCount = 2;
+    mesh->texVertexCount = 0;
+    InitMeshObjField3ds(mesh.get(), kMeshFaces3ds | kMeshMatGroups3ds | kMeshTexVertices3ds);
+    EXPECT_EQ(mesh->faces[0], (Face3ds{4, 5, 6, 7}));
+    EXPECT_EQ(mesh->faces[3], (Face3ds{0, 1, 2, 0}));
+    EXPECT_EQ(mesh->matGroups.size(), 2u);
+    EXPECT_TRUE(mesh->texVertices.empty());
+    FreeMeshObjField3ds(mesh.get(), kMeshFaces3ds);
+    EXPECT_TRUE(mesh->faces.empty());
+    EXPECT_EQ(mesh->faceCount, 4);
+
+    // Initialised again, the record keeps its arrays and resizes vertices and faces.
+    Mesh3ds* record = mesh.get();
+    mesh->vertices[1] = {5, 6, 7};
+    mesh->isHidden = true;
+    InitMeshObj3ds(&mesh, 2, 1, 0);
+    EXPECT_EQ(mesh.get(), record);
+    EXPECT_FALSE(mesh->isHidden);
+    EXPECT_EQ(mesh->matGroupCount, 0);
+    EXPECT_EQ(mesh->vertices, (std::vector<Point3ds>{{0, 0, 0}, {5, 6, 7}}));
+    EXPECT_EQ(mesh->matGroups.size(), 2u);
+    ReleaseMeshObj3ds(&mesh);
+    ReleaseMeshObj3ds(&mesh);
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_FALSE(ErrorPending3ds);
+    InitMeshObj3ds(nullptr, 1, 1, 0);
+    InitMeshObjField3ds(nullptr, kMeshVertices3ds);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int32_t>{ERR_INVALID_ARG, ERR_INVALID_ARG}));
+}
+
+TEST_F(MeshObject, CenterMatrixUsesTheBoundingBox) {
+    auto mesh = NewMesh("Hips", 3, 0, 0);
+    mesh->vertices = {{0, 0, 0}, {2, 4, -6}, {1, 1, -1}};
+    mesh->matrix.fill(9);
+    CenterMeshMatrix3ds(mesh.get());
+    EXPECT_EQ(mesh->matrix, (std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, -3}));
+    EXPECT_EQ(mesh->vertices[1], (Point3ds{2, 4, -6}));
+
+    // Without vertices the matrix stays as it is.
+    mesh->matrix.fill(9);
+    mesh->vertexCount = 0;
+    CenterMeshMatrix3ds(mesh.get());
+    mesh->vertexCount = 4; // more than the array holds
+    CenterMeshMatrix3ds(mesh.get());
+    CenterMeshMatrix3ds(nullptr);
+    EXPECT_EQ(ErrorCodes(),
+              (std::vector<int32_t>{ERR_INVALID_DATA, ERR_INVALID_DATA, ERR_INVALID_ARG}));
+    EXPECT_EQ(mesh->matrix[0], 9.0f);
+}
+
+TEST_F(MeshObject, SmallMeshHasExactBytes) {
+    ScopedTempDir dir;
+    auto db = MakeDatabase();
+    PutMesh3ds(db.get(), SmallMesh("Hips").get());
+    ASSERT_FALSE(ErrorPending3ds);
+
+    EXPECT_EQ(EncodeChunk(FindObject(*db, "Hips")),
+              Hex("0040 C6000000 48697073 00"  // object "Hips", 198 bytes
+                  "0041 BB000000"              // triangle mesh
+                  "1041 2C000000 0300"         // 3 vertices
+                  "0000803F 00000040 00004040" // 1, 2, 3
+                  "000080BF 00000000 0000003F" // -1, 0, 0.5
+                  "00000000 00000000 00000000" // 0, 0, 0
+                  "4041 20000000 0300"         // 3 texture vertices
+                  "00000000 0000803F 0000803F 0000803F 0000003F 00000000" // (0, 1) (1, 1) (0.5, 0)
+                  "6041 36000000"                                         // local axes
+                  "0000803F 00000000 00000000 00000000 0000803F 00000000"
+                  "00000000 00000000 0000803F 00000000 00000000 00000000"
+                  "6541 07000000 05"                          // mesh colour 5
+                  "2041 2C000000 0100 0000 0100 0200 0700"    // face 0, 1, 2, flags 7
+                  "3041 12000000 54657874303166 00 0100 0000" // group "Text01f": face 0
+                  "5041 0A000000 01000000"));                 // smoothing group 1
+}
+
+TEST_F(MeshObject, SubChunksAndFlagsFollowTheirOrder) {
+    auto mesh = SmallMesh("Full");
+    mesh->vertexFlagCount = 3;
+    mesh->vertexFlags = {1, 2, 3};
+    mesh->useMapInfo = true;
+    mesh->useBoxMap = true;
+    mesh->boxMapNames[5] = "Sixteen chars...";
+    mesh->procData = {9, 8, 7};
+    mesh->procSize = 2;
+    mesh->procName = "Fifteen chars..";
+    mesh->useProc = 1;
+    mesh->isHidden = mesh->isVisLofter = mesh->isMatte = mesh->isNoCast = true;
+    mesh->isFast = mesh->isNoReceiveShadow = mesh->isFrozen = true;
+    auto db = MakeDatabase();
+    PutMesh3ds(db.get(), mesh.get());
+    ASSERT_FALSE(ErrorPending3ds);
+    Chunk3ds* object = FindObject(*db, "Full");
+    EXPECT_EQ(TreeOutline(object), "4000(4100(4110 4140 4170 4111 4160 4165 4120(4130 4150 4190) "
+                                   "4181 4182) 4010 4011 4013 4012 4014 4017 4016 4015)");
+    EXPECT_EQ(FindRecord<RawData3ds>(object, kTagProcedureData3ds)->bytes,
+              (std::vector<uint8_t>{9, 8}));
+    EXPECT_EQ(FindRecord<BoxMapData3ds>(object, kTagBoxMap3ds)->names[5], "Sixteen chars...");
+    EXPECT_EQ(FindRecord<MappingIconData3ds>(object, kTagMappingIcon3ds)->iconMatrix,
+              mesh->mapIconMatrix);
+
+    // Hidden and frozen only; useProc other than 1 writes no procedure flag.
+    auto plain = SmallMesh("Plain");
+    plain->isHidden = plain->isFrozen = true;
+    plain->procData = {1};
+    plain->useProc = 2;
+    PutMesh3ds(db.get(), plain.get());
+    EXPECT_EQ(
+        ChildTags(FindObject(*db, "Plain")),
+        (std::vector<uint32_t>{kTagTriangleMesh3ds, kTagObjectHidden3ds, kTagObjectFrozen3ds}));
+}
+
+TEST_F(MeshObject, CountsDecideWhatIsWritten) {
+    auto db = MakeDatabase();
+    auto noVertices = NewMesh("Empty", 0, 0);
+    PutMesh3ds(db.get(), noVertices.get());
+    EXPECT_EQ(TreeOutline(FindObject(*db, "Empty")), "4000(4100(4160 4165))");
+
+    // Groups and smoothing groups without faces are not written.
+    auto noFaces = SmallMesh("NoFaces");
+    noFaces->faceCount = 0;
+    noFaces->matGroupCount = 2;
+    noFaces->matGroups.resize(2);
+    noFaces->useBoxMap = true;
+    PutMesh3ds(db.get(), noFaces.get());
+    EXPECT_EQ(TreeOutline(FindObject(*db, "NoFaces")), "4000(4100(4110 4140 4160 4165))");
+
+    // Arrays longer than their counts give only the counted elements.
+    auto longer = NewMesh("Longer", 8, 2);
+    longer->vertexCount = 5;
+    longer->texVertexCount = 0;
+    longer->faceCount = 1;
+    longer->matGroupCount = 1;
+    longer->matGroups = {{"Empty", 0, {3, 4}}, {"Unused", 0, {}}};
+    PutMesh3ds(db.get(), longer.get());
+    ASSERT_FALSE(ErrorPending3ds);
+    Chunk3ds* object = FindObject(*db, "Longer");
+    EXPECT_EQ(TreeOutline(object), "4000(4100(4110 4160 4165 4120(4130)))");
+    EXPECT_EQ(FindRecord<VertexListData3ds>(object, kTagVertexList3ds)->vertices.size(), 5u);
+    EXPECT_EQ(FindRecord<FaceListData3ds>(object, kTagFaceList3ds)->faces.size(), 1u);
+    EXPECT_EQ(*FindRecord<MaterialGroupData3ds>(object, kTagMaterialGroup3ds),
+              (MaterialGroupData3ds{"Empty", {}}));
+}
+
+TEST_F(MeshObject, ReplacesByNameInPlaceKeepingExtraData) {
+    auto db = MakeDatabase();
+    PutMesh3ds(db.get(), SmallMesh("Hips").get());
+    PutMesh3ds(db.get(), SmallMesh("Torso").get());
+    Chunk3ds* first = FindObject(*db, "Hips");
+    std::unique_ptr<Chunk3ds> extra;
+    NewChunkWithTag3ds(&extra, kTagExtraData3ds);
+    std::unique_ptr<Chunk3ds> entry;
+    GetChunkData3ds<StringData3ds>(NewChunkAndData3ds(&entry, kTagExtraDataText3ds))->text = "kept";
+    AppendChild3ds(extra.get(), std::move(entry));
+    InsertChildInOrder3ds(FindChunk(first, kTagFaceList3ds), std::move(extra));
+
+    auto second = NewMesh("Hips", 1, 0, 0);
+    second->meshColor = 9;
+    second->isFrozen = true;
+    PutMesh3ds(db.get(), second.get());
+    ASSERT_FALSE(ErrorPending3ds);
+
+    Chunk3ds* section = FindChunk(db->root.get(), kTagEditor3ds);
+    EXPECT_EQ(ChildTags(section),
+              (std::vector<uint32_t>{kTagMeshVersion3ds, kTagNamedObject3ds, kTagNamedObject3ds}));
+    EXPECT_EQ(Children(section)[1], first);
+    EXPECT_EQ(FindObject(*db, "Hips"), first);
+    EXPECT_EQ(TreeOutline(first), "4000(4100(4110 4160 4165 8000(8003)) 4016)");
+    EXPECT_EQ(FindRecord<ByteData3ds>(first, kTagMeshColor3ds)->value, 9);
+    EXPECT_EQ(FindRecord<StringData3ds>(first, kTagExtraDataText3ds)->text, "kept");
+
+    // An object of another kind gives way to the mesh the same way.
+    std::unique_ptr<Camera3ds> camera;
+    InitCamera3ds(&camera);
+    camera->name = "Cam";
+    PutCamera3ds(db.get(), camera.get());
+    Chunk3ds* cameraObject = FindObject(*db, "Cam");
+    PutMesh3ds(db.get(), NewMesh("Cam", 0, 0).get());
+    EXPECT_EQ(FindObject(*db, "Cam"), cameraObject);
+    EXPECT_EQ(TreeOutline(cameraObject), "4000(4100(4160 4165))");
+}
+
+TEST_F(MeshObject, RefusedPutsChangeNothing) {
+    auto db = MakeDatabase();
+    PutMesh3ds(db.get(), SmallMesh("Hips").get());
+    std::unique_ptr<Database3ds> empty;
+    InitDatabase3ds(empty);
+    auto library = MakeDatabase(kDatabaseMaterialLibrary3ds);
+    auto project = MakeDatabase(kDatabaseProjectFile3ds);
+    const std::unique_ptr<Chunk3ds> before = CopyTree(db->root.get());
+    const auto mesh = SmallMesh("Hips");
+    // Records the put cannot write: texts over their capacity, arrays short of their counts.
+    const std::vector<std::pair<void (*)(Mesh3ds&), int32_t>> changes = {
+        {[](Mesh3ds& m) { m.name = "Elevenchars"; }, ERR_STRING_TOO_LONG},
+        {[](Mesh3ds& m) { m.matGroups[0].name = "Seventeen chars.."; }, ERR_STRING_TOO_LONG},
+        {[](Mesh3ds& m) {
+             m.useBoxMap = true;
+             m.boxMapNames[2] = "Seventeen chars..";
+         },
+         ERR_STRING_TOO_LONG},
+        {[](Mesh3ds& m) {
+             m.procData = {1};
+             m.procName = "Sixteen chars...";
+         },
+         ERR_STRING_TOO_LONG},
+        {[](Mesh3ds& m) { m.vertices.pop_back(); }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) { m.texVertices.pop_back(); }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) {
+             m.vertexFlagCount = 2;
+             m.vertexFlags = {1};
+         },
+         ERR_INVALID_DATA},
+        {[](Mesh3ds& m) { m.faces.clear(); }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) { m.faceCount = 2; }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) { m.matGroupCount = 2; }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) { m.matGroups[0].faces.clear(); }, ERR_INVALID_DATA},
+        {[](Mesh3ds& m) {
+             m.procData = {1, 2};
+             m.procSize = 3;
+         },
+         ERR_INVALID_DATA},
+    };
+    ASSERT_FALSE(ErrorPending3ds);
+
+    PutMesh3ds(nullptr, mesh.get());
+    PutMesh3ds(db.get(), nullptr);
+    PutMesh3ds(empty.get(), mesh.get());
+    PutMesh3ds(library.get(), mesh.get());
+    EXPECT_EQ(ErrorCodes(), (std::vector<int32_t>{ERR_INVALID_ARG, ERR_INVALID_ARG,
+                                                  ERR_INVALID_DATABASE, ERR_WRONG_DATABASE}));
+    for (const auto& [change, code] : changes) {
+        ClearErrors3ds();
+        Mesh3ds changed = *mesh;
+        change(changed);
+        PutMesh3ds(db.get(), &changed);
+        EXPECT_EQ(ErrorCodes(), std::vector<int32_t>{code});
+    }
+    EXPECT_TRUE(SameTree(db->root.get(), before.get()));
+    EXPECT_EQ(library->root->child, nullptr);
+
+    // A project file takes meshes.
+    ClearErrors3ds();
+    PutMesh3ds(project.get(), mesh.get());
+    EXPECT_FALSE(ErrorPending3ds);
+    EXPECT_NE(FindObject(*project, "Hips"), nullptr);
+}
+
+TEST_F(MeshObject, FailedLookupReturnsWithItsError) {
+    auto db = MakeDatabase();
+    // An object whose name record would have to come from a file that is not open.
+    std::unique_ptr<Chunk3ds> object;
+    NewChunkWithTag3ds(&object, kTagNamedObject3ds);
+    object->readFileIndex = 7;
+    InsertChildInOrder3ds(FindChunk(db->root.get(), kTagEditor3ds), std::move(object));
+    PutMesh3ds(db.get(), SmallMesh("Hips").get());
+    EXPECT_EQ(ErrorCodes(), std::vector<int32_t>{ERR_READING_FILE});
+}
+
+TEST_F(MeshObject, EveryAllocationFailureIsReported) {
+    std::unique_ptr<Database3ds> db;
+    auto mesh = SmallMesh("Hips");
+    mesh->vertexFlagCount = 3;
+    mesh->vertexFlags = {1, 2, 3};
+    mesh->useMapInfo = mesh->useBoxMap = mesh->isHidden = true;
+    mesh->procData = {1, 2};
+    mesh->useProc = 1;
+    int chunkFailures = 0;
+    const int failures = SweepAllocationFaults(
+        [&] {
+            ClearErrors3ds();
+            db = MakeDatabase();
+            PutMesh3ds(db.get(), mesh.get());
+            std::unique_ptr<Chunk3ds> extra;
+            NewChunkWithTag3ds(&extra, kTagExtraData3ds);
+            InsertChildInOrder3ds(FindChunk(FindObject(*db, "Hips"), kTagTriangleMesh3ds),
+                                  std::move(extra));
+            ClearErrors3ds();
+        },
+        [&] { PutMesh3ds(db.get(), mesh.get()); },
+        [&] {
+            // A chunk that cannot be made is followed by the put's own code.
+            const std::vector<int32_t> codes = ErrorCodes();
+            EXPECT_TRUE(codes == std::vector<int32_t>{ERR_NO_MEM} ||
+                        codes == (std::vector<int32_t>{ERR_NO_MEM, ERR_PUT_MESH_FAILED}));
+            chunkFailures += codes.size() == 2 ? 1 : 0;
+        });
+    EXPECT_GT(chunkFailures, 10);
+    EXPECT_GT(failures, chunkFailures);
+    EXPECT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(ChildTags(FindChunk(db->root.get(), kTagTriangleMesh3ds)).back(), kTagExtraData3ds);
+}
+
+} // namespace
