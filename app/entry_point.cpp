@@ -1,8 +1,10 @@
 #include "app/entry_point.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "app/run_sequence.h"
+#include "convert/level_checks.h"
 #include "level/level_reader.h"
 
 namespace {
@@ -56,7 +58,13 @@ int RunTarvik(int argc, char** argv) {
         return 1;
     }
 
-    // The level has passed every check: the conversion pre-check goes here.
+    // Everything the conversion indexes is checked before any output file
+    // is created or truncated.
+    const std::string problem = CheckLevelForConversion(loaded.level);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: %s\n", path, problem.c_str());
+        return 1;
+    }
     RunConversion(loaded.level);
     return 0;
 }

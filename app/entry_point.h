@@ -4,8 +4,12 @@
 //   0  success
 //   1  bad command line (help text), a level file that cannot be opened
 //      ("path: reason"), is not a version-45 level ("... does not appear to be
-//      a valid QLV file, aborting..." and the help text) or cannot be read
-//      ("path: what is wrong at which byte")
+//      a valid QLV file, aborting..." and the help text), cannot be read
+//      ("path: what is wrong at which byte") or cannot be converted ("path:
+//      what is wrong and where", from CheckLevelForConversion, before any
+//      output file is touched); a bitmap that cannot be written or memory
+//      that runs out during the conversion ("name: reason")
+//  255 (-1) the 3DS toolkit reported an error (run_sequence.h)
 // Everything but the progress line goes to standard error.
 
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "convert/model_assembly.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
@@ -18,7 +19,7 @@ namespace {
 
 } // namespace
 
-void RunConversion([[maybe_unused]] const LevelData& level) {
+void RunConversion(LevelData& level) {
     std::printf("Creating 3ds mesh file '%s'\n", kOutputFileName);
     // The line comes before any output file exists, even when stdout is a pipe.
     std::fflush(stdout);
@@ -38,8 +39,10 @@ void RunConversion([[maybe_unused]] const LevelData& level) {
         ExitWithToolkitErrors();
     }
 
-    // The model conversion fills the database here: ConvertModel(db.get(), level),
-    // followed by the same check.
+    ConvertModel(db.get(), level);
+    if (ErrorPending3ds) {
+        ExitWithToolkitErrors();
+    }
 
     WriteDatabase3ds(file, db.get());
     if (ErrorPending3ds) {

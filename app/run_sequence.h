@@ -17,7 +17,11 @@ inline constexpr int kToolkitErrorExit = -1;
 
 // Prints "Creating 3ds mesh file 'KeshMesh.3ds'", clears the toolkit's
 // errors, opens the output file (an existing one is overwritten), creates a
-// new mesh database, converts the level into it, writes it, closes every
-// toolkit file and releases the database. Returns on success; ends the
-// process with kToolkitErrorExit when the toolkit reports an error.
-void RunConversion(const LevelData& level);
+// new mesh database, converts the level into it (ConvertModel, which also
+// writes the texture bitmaps), writes it, closes every toolkit file and
+// releases the database. The level must have passed CheckLevelForConversion;
+// the conversion marks and renumbers corners of its faces. Returns on
+// success; ends the process with kToolkitErrorExit when the toolkit reports
+// an error, and with exit code 1 when a bitmap cannot be written or memory
+// runs out.
+void RunConversion(LevelData& level);

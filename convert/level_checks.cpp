@@ -149,8 +149,8 @@ std::string CheckLevelForConversion(const LevelData& level) {
         return "the level holds " + std::to_string(level.meshes.size()) +
                " meshes, the character needs " + std::to_string(kRequiredMeshCount);
     }
-    for (const uint32_t meshNumber : kBodyPartMeshNumbers) {
-        std::string problem = CheckMesh(level, meshNumber);
+    for (const BodyPart& part : kBodyParts) {
+        std::string problem = CheckMesh(level, part.meshNumber);
         if (!problem.empty()) {
             return problem;
         }

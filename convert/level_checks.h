@@ -5,20 +5,11 @@
 // checks reject exactly the levels that would take it out of range, so that
 // a bad level stops before any output file is created or truncated.
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
+#include "convert/body_parts.h"
 #include "level/level_data.h"
-
-// Level mesh number of each of the 21 body parts, in part order: the body
-// (0..14) and the six ponytail pieces (30..35).
-inline constexpr std::array<uint32_t, 21> kBodyPartMeshNumbers = {
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 30, 31, 32, 33, 34, 35};
-
-// The level must hold at least this many meshes.
-inline constexpr size_t kRequiredMeshCount = 36;
 
 // Limits of one converted part: vertex numbers, copies included, must fit in
 // the 15 bits beside the reverse-winding mark, and the face count in 16 bits.
@@ -30,8 +21,8 @@ inline constexpr size_t kMaxPartFaces = 65535;
 // "mesh 7, textured quad 3, corner 2: vertex 120 is out of range (the mesh has 100 vertices)";
 // an empty string when the level can be converted. Checked:
 //   - the level holds at least kRequiredMeshCount meshes;
-//   - per body-part mesh: its face count (a quad makes two faces) is at most
-//     kMaxPartFaces;
+//   - per body-part mesh (kBodyParts): its face count (a quad makes two
+//     faces) is at most kMaxPartFaces;
 //   - per face, in the order textured quads, textured triangles, coloured
 //     quads, coloured triangles: every corner's vertex number (low 15 bits)
 //     is below the vertex count; the first three corners, which the

@@ -32,8 +32,8 @@ LevelData MakeLevel() {
     for (MeshRecord& mesh : level.meshes) {
         mesh.colouredTriangles = {{{999, 999, 999}, 0}};
     }
-    for (const uint32_t meshNumber : kBodyPartMeshNumbers) {
-        level.meshes[meshNumber] = MakeSquareMesh();
+    for (const BodyPart& part : kBodyParts) {
+        level.meshes[part.meshNumber] = MakeSquareMesh();
     }
     return level;
 }

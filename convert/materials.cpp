@@ -1,0 +1,139 @@
+#include "convert/materials.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "convert/current_level.h"
+#include "toolkit3ds/errors.h"
+#include "toolkit3ds/material.h"
+
+namespace {
+
+inline constexpr float kAmbientGrey = 0.1f;
+inline constexpr float kTextureDiffuseGrey = 0.6f;
+inline constexpr float kReflectionBlur = 0.1f;
+inline constexpr float kWireSize = 0.0f;
+inline constexpr uint32_t kShading = 3;
+inline constexpr float kMapStrength = 1.0f;
+inline constexpr double kPaletteComponentScale = 0.015625; // 1 / 64: 6-bit component to 0..1
+
+inline constexpr const char* kBitmapExtension = ".bmp";
+
+struct UsedLists {
+    std::vector<uint32_t> textures;
+    std::vector<uint32_t> colours;
+};
+
+UsedLists gUsed;
+
+void AddOnce(std::vector<uint32_t>& list, uint32_t value) {
+    if (std::find(list.begin(), list.end(), value) == list.end()) {
+        list.push_back(value);
+    }
+}
+
+// The values both kinds of material share.
+void SetCommonValues(Material3ds& material, const std::string& name) {
+    material.name = name;
+    material.ambient = {kAmbientGrey, kAmbientGrey, kAmbientGrey};
+    material.specular = {0, 0, 0};
+    material.shininess = 0;
+    material.shininessStrength = 0;
+    material.reflectionBlur = kReflectionBlur;
+    material.transparency = 0;
+    material.transparencyFalloff = 0;
+    material.selfIllumination = 0;
+    material.wireSize = kWireSize;
+    material.shading = kShading;
+    material.soften = true;
+    material.useReflectionBlur = false;
+    material.twoSided = false;
+    material.faceMapped = false;
+}
+
+} // namespace
+
+std::string TextureMaterialName(uint32_t textureNumber) {
+    char name[16]; // "Text" + at most eight digits + NUL
+    std::snprintf(name, sizeof name, "Text%03x", static_cast<unsigned>(textureNumber));
+    return name;
+}
+
+std::string ColourMaterialName(uint8_t paletteIndex) {
+    char name[8];
+    std::snprintf(name, sizeof name, "Color%02x", static_cast<unsigned>(paletteIndex));
+    return name;
+}
+
+void ClearUsedLists() {
+    gUsed.textures.clear();
+    gUsed.colours.clear();
+}
+
+void AddUsedTexture(uint32_t textureNumber) {
+    AddOnce(gUsed.textures, textureNumber);
+}
+
+void AddUsedColour(uint32_t paletteIndex) {
+    AddOnce(gUsed.colours, paletteIndex);
+}
+
+const std::vector<uint32_t>& UsedTextures() {
+    return gUsed.textures;
+}
+
+const std::vector<uint32_t>& UsedColours() {
+    return gUsed.colours;
+}
+
+void PutTextureMaterial(Database3ds* db, uint32_t textureNumber) {
+    std::unique_ptr<Material3ds> material;
+    InitMaterial3ds(&material);
+    if (ErrorPending3ds) {
+        return;
+    }
+    const std::string name = TextureMaterialName(textureNumber);
+    SetCommonValues(*material, name);
+    material->diffuse = {kTextureDiffuseGrey, kTextureDiffuseGrey, kTextureDiffuseGrey};
+
+    MaterialMap3ds& map = material->textureMap;
+    map.fileName = name + kBitmapExtension;
+    map.strength = kMapStrength;
+    map.tiling = kMapTile3ds;
+    map.ignoreAlpha = true;
+    map.filter = kMapFilterSummedArea3ds;
+    map.mirror = false;
+    map.uScale = 1;
+    map.vScale = 1;
+    map.uOffset = 0;
+    map.vOffset = 0;
+    map.rotation = 0;
+    map.tint = kMapTintNone3ds;
+
+    PutMaterial3ds(db, material.get());
+    if (ErrorPending3ds) {
+        return;
+    }
+    ReleaseMaterial3ds(&material);
+}
+
+void PutColourMaterial(Database3ds* db, uint32_t paletteIndex) {
+    std::unique_ptr<Material3ds> material;
+    InitMaterial3ds(&material);
+    if (ErrorPending3ds) {
+        return;
+    }
+    const uint8_t index = static_cast<uint8_t>(paletteIndex);
+    SetCommonValues(*material, ColourMaterialName(index));
+    const PaletteEntry& entry = CurrentLevel().palette[index];
+    material->diffuse = {static_cast<float>(entry.red * kPaletteComponentScale),
+                         static_cast<float>(entry.green * kPaletteComponentScale),
+                         static_cast<float>(entry.blue * kPaletteComponentScale)};
+
+    PutMaterial3ds(db, material.get());
+    if (ErrorPending3ds) {
+        return;
+    }
+    ReleaseMaterial3ds(&material);
+}

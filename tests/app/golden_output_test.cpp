@@ -1,0 +1,140 @@
+// End to end: a small builder-made level converted by the built program,
+// compared file by file with the expected output in tests/golden/.
+//
+// Any change to these bytes is a decision. To accept one, run this test with
+// TARVIK_UPDATE_GOLDEN=1 in the environment, which rewrites the expected
+// files, and review the difference.
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "convert/body_parts.h"
+#include "tests/support/temp_dir.h"
+#include "tools/levelbuilder/level_builder.h"
+
+namespace {
+
+const std::string kGoldenDir = std::string(TARVIK_SOURCE_DIR) + "/tests/golden";
+
+inline constexpr Vertex16 kUp = {0, 0, 16384};
+inline constexpr Vertex16 kDown = {0, 0, -16384};
+
+void SetCorners(ObjectTexture& texture, std::array<std::array<uint8_t, 2>, 4> corners) {
+    for (size_t i = 0; i < corners.size(); ++i) {
+        texture.vertices[i].xPixel = corners[i][0];
+        texture.vertices[i].yPixel = corners[i][1];
+    }
+}
+
+// Small and lopsided: every part has a few faces at its own place, so each
+// pose shows; the hips, torso, head and two more parts carry the cases.
+LevelDescription GoldenLevel() {
+    LevelDescription level;
+    for (int i = 0; i < 256; ++i) {
+        level.palette[i] = {static_cast<uint8_t>(i % 64), static_cast<uint8_t>((i * 7) % 64),
+                            static_cast<uint8_t>(63 - i % 64)};
+    }
+    level.texturePages8 = PatternBytes(kPageBytes8, 7);
+
+    // Texture 0: a 3 x 2 quad (rows padded to 4 bytes). Texture 1: its first
+    // three corners span 3 x 3, the fourth lies far outside. Texture 0x10: a
+    // 5 x 1 strip. The others are never used.
+    level.objectTextures.resize(17);
+    SetCorners(level.objectTextures[0], {{{10, 20}, {12, 20}, {12, 21}, {10, 21}}});
+    SetCorners(level.objectTextures[1], {{{100, 10}, {102, 11}, {101, 12}, {250, 250}}});
+    SetCorners(level.objectTextures[16], {{{200, 0}, {204, 0}, {204, 0}, {200, 0}}});
+
+    level.meshes.resize(kRequiredMeshCount);
+    // By default a part is one coloured triangle, offset by its mesh number.
+    for (const BodyPart& part : kBodyParts) {
+        BuilderMesh& mesh = level.meshes[part.meshNumber];
+        const int16_t d = static_cast<int16_t>(part.meshNumber * 3);
+        mesh.vertices = {{d, 0, 0}, {static_cast<int16_t>(d + 50), 10, -5}, {d, 40, 5}};
+        mesh.normals = {kUp, kUp, kUp};
+        mesh.colouredTriangles = {{{0, 1, 2}, static_cast<uint16_t>(part.meshNumber)}};
+    }
+
+    // Hips: an unmarked textured quad, a textured triangle that cuts texture
+    // 1's area first, a coloured quad against its normals (marked), and
+    // coloured triangles whose colour fields differ only in the high byte.
+    // Shared corners are split.
+    BuilderMesh& hips = level.meshes[0];
+    hips.vertices = {{0, 0, 0},    {200, 0, 0},     {200, 200, 0}, {0, 200, 0},
+                     {-100, 0, 0}, {-100, 200, 30}, {100, -100, 0}};
+    hips.normals = {kUp, kUp, kUp, kUp, kDown, kDown, kUp};
+    hips.texturedQuads = {{{0, 1, 2, 3}, 0}};
+    hips.texturedTriangles = {{{0, 6, 1}, 1}};
+    hips.colouredQuads = {{{4, 0, 3, 5}, 0x0203}};
+    hips.colouredTriangles = {{{0, 6, 1}, 0x0003}, {{1, 6, 2}, 0xFF04}, {{3, 2, 0}, 0x0103}};
+
+    // L Thigh: light values instead of normals; the face test reads them as
+    // the x, y, z of the first normal and zeros for the others.
+    BuilderMesh& thigh = level.meshes[1];
+    thigh.normals.clear();
+    thigh.lightValues = {100, -200, 16000};
+
+    // Torso: a quad of texture 1 (gets the triangle's cached area), a
+    // triangle of texture 0x10, and a quad corner carrying bit 15.
+    BuilderMesh& torso = level.meshes[7];
+    torso.vertices = {
+        {-150, -300, 40}, {150, -300, 40}, {150, 300, 40}, {-150, 300, 40}, {0, 0, 120}};
+    torso.normals = {kUp, kUp, kUp, kUp, kUp};
+    torso.texturedQuads = {{{0, 1, 2, 0x8003}, 1}};
+    torso.texturedTriangles = {{{0, 1, 4}, 16}};
+    torso.colouredQuads = {{{3, 2, 1, 0}, 6}};
+    torso.colouredTriangles = {};
+
+    // Head: a collinear (degenerate) triangle is marked, a vertex no face uses.
+    BuilderMesh& head = level.meshes[14];
+    head.vertices = {{-80, -90, 10}, {20, -40, 10}, {120, 10, 10}, {-50, 60, -70}, {7, 7, 7}};
+    head.normals = {kUp, kUp, kUp, kUp, kUp};
+    head.colouredTriangles = {{{0, 1, 2}, 14}, {{0, 1, 3}, 14}};
+
+    // Ptail Bot: a triangle of texture 0, whose quad area is cached.
+    BuilderMesh& tail = level.meshes[35];
+    tail.texturedTriangles = {{{2, 1, 0}, 0}};
+    return level;
+}
+
+std::vector<std::string> ListFiles(const std::string& path) {
+    std::vector<std::string> names;
+    for (const std::string& name : ListDirectory(path)) {
+        if (name != "README.md") {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+TEST(GoldenOutput, SmallLevelConvertsToTheExpectedFiles) {
+    ScopedTempDir dir;
+    WriteFileBytes("golden.qlv", BuildLevel(GoldenLevel()).bytes);
+    std::filesystem::create_directory("out");
+    const ProcessResult result = RunProgram({TARVIK_EXE, "../golden.qlv"}, dir.path() + "/out");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Creating 3ds mesh file 'KeshMesh.3ds'\n");
+    EXPECT_EQ(result.err, "");
+
+    const std::vector<std::string> written = ListFiles("out");
+    if (std::getenv("TARVIK_UPDATE_GOLDEN") != nullptr) {
+        for (const std::string& name : ListFiles(kGoldenDir)) {
+            std::filesystem::remove(kGoldenDir + "/" + name);
+        }
+        for (const std::string& name : written) {
+            std::filesystem::copy_file("out/" + name, kGoldenDir + "/" + name);
+        }
+        GTEST_SKIP() << "expected files rewritten in " << kGoldenDir;
+    }
+
+    ASSERT_EQ(written, ListFiles(kGoldenDir));
+    for (const std::string& name : written) {
+        EXPECT_TRUE(ReadFileBytes("out/" + name) == ReadFileBytes(kGoldenDir + "/" + name))
+            << name << " differs from the expected file";
+    }
+}
+
+} // namespace

@@ -1,0 +1,357 @@
+#include "convert/part_mesh.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "convert/current_level.h"
+#include "convert/materials.h"
+#include "convert/texture_bitmaps.h"
+#include "tests/support/alloc_faults.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_outline.h"
+#include "toolkit3ds/chunk_tags.h"
+#include "toolkit3ds/errors.h"
+
+void* operator new(std::size_t size) {
+    return FaultyAllocate(size);
+}
+void operator delete(void* block) noexcept {
+    FaultyFree(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    FaultyFree(block);
+}
+
+namespace {
+
+inline constexpr Vertex16 kUp = {0, 0, 16384};
+inline constexpr Vertex16 kDown = {0, 0, -16384};
+
+// Object textures on page 0:
+//   0: columns 16..47, rows 32..63 (32 x 32)
+//   1: first three corners in columns 100..102, rows 10..12 (3 x 3); the
+//      fourth far outside at (250, 250)
+//   2..16: one pixel each
+LevelData MakeLevel() {
+    LevelData level;
+    level.version = kLevelVersion;
+    level.texturePages8.assign(kPageBytes8, 0x11);
+    level.palette[5] = {1, 2, 3};
+    level.palette[15] = {63, 32, 0};
+    level.objectTextures.resize(17);
+    auto setCorners = [&](uint32_t number, std::array<std::array<uint8_t, 2>, 4> corners) {
+        for (size_t i = 0; i < 4; ++i) {
+            level.objectTextures[number].vertices[i].xPixel = corners[i][0];
+            level.objectTextures[number].vertices[i].yPixel = corners[i][1];
+        }
+    };
+    setCorners(0, {{{16, 32}, {47, 32}, {47, 63}, {16, 63}}});
+    setCorners(1, {{{100, 10}, {102, 11}, {101, 12}, {250, 250}}});
+    return level;
+}
+
+// Flattened faces: three corners and the flags per face.
+std::vector<int> Faces(const Mesh3ds& mesh) {
+    std::vector<int> flat;
+    for (const Face3ds& face : mesh.faces) {
+        flat.insert(flat.end(), {face.vertexA, face.vertexB, face.vertexC, face.flags});
+    }
+    return flat;
+}
+
+std::vector<float> Flatten(const std::vector<Point3ds>& points) {
+    std::vector<float> flat;
+    for (const Point3ds& p : points) {
+        flat.insert(flat.end(), {p.x, p.y, p.z});
+    }
+    return flat;
+}
+
+std::vector<uint32_t> Bits(const std::vector<TexVert3ds>& texVertices) {
+    std::vector<uint32_t> bits;
+    for (const TexVert3ds& t : texVertices) {
+        bits.insert(bits.end(), {std::bit_cast<uint32_t>(t.u), std::bit_cast<uint32_t>(t.v)});
+    }
+    return bits;
+}
+
+struct Group {
+    std::string name;
+    std::vector<uint16_t> faces;
+    bool operator==(const Group&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Group& group) {
+    out << group.name << " {";
+    for (const uint16_t face : group.faces) {
+        out << ' ' << face;
+    }
+    return out << " }";
+}
+
+std::vector<Group> Groups(const Mesh3ds& mesh) {
+    std::vector<Group> groups;
+    EXPECT_EQ(mesh.matGroupCount, mesh.matGroups.size());
+    for (const MatGroup3ds& group : mesh.matGroups) {
+        EXPECT_EQ(group.faceCount, group.faces.size());
+        groups.push_back({group.name, group.faces});
+    }
+    return groups;
+}
+
+// The material names in the database, in file order.
+std::vector<std::string> MaterialNames(Database3ds& db) {
+    std::vector<std::string> names;
+    for (Chunk3ds* child : Children(FindChunk(db.root.get(), kTagEditor3ds))) {
+        if (child->tag == kTagMaterial3ds) {
+            names.push_back(FindRecord<StringData3ds>(child, kTagMaterialName3ds)->text);
+        }
+    }
+    return names;
+}
+
+class PartMesh : public ToolkitTest {
+protected:
+    void SetUp() override {
+        ToolkitTest::SetUp();
+        ResetTextureAreaCache();
+        SetCurrentLevel(level);
+    }
+    void TearDown() override {
+        ResetTextureAreaCache();
+        ClearCurrentLevel();
+        ToolkitTest::TearDown();
+    }
+
+    std::unique_ptr<Mesh3ds> Build(MeshRecord& levelMesh, uint32_t part = 0) {
+        std::unique_ptr<Mesh3ds> mesh;
+        EXPECT_TRUE(BuildPartMesh(db.get(), level, levelMesh, part, &mesh));
+        EXPECT_FALSE(ErrorPending3ds);
+        return mesh;
+    }
+
+    ScopedTempDir dir; // the bitmaps go here
+    LevelData level = MakeLevel();
+    std::unique_ptr<Database3ds> db = MakeDatabase();
+};
+
+} // namespace
+
+TEST_F(PartMesh, CopiesSharedVerticesForAllButTheLastCorner) {
+    // Vertices 1 and 2 are used twice: the first triangle gets copies of both.
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {100, 100, 0}};
+    levelMesh.normals.assign(4, kUp);
+    levelMesh.texturedTriangles = {{{0, 1, 2}, 0}, {{2, 1, 3}, 0}};
+
+    const auto mesh = Build(levelMesh, 7);
+    EXPECT_EQ(mesh->name, "Torso");
+    EXPECT_EQ(mesh->meshColor, 7);
+    EXPECT_EQ(Faces(*mesh), (std::vector<int>{0, 4, 5, 7, 2, 1, 3, 7}));
+    EXPECT_EQ(mesh->vertexCount, 6);
+    EXPECT_EQ(Flatten(mesh->vertices),
+              (std::vector<float>{0, 0, 0, 10, 0, 0, 0, 10, 0, 10, 10, 0, 10, 0, 0, 0, 10, 0}));
+    EXPECT_EQ(mesh->smoothGroups, (std::vector<uint32_t>{1, 1}));
+    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text000", {0, 1}}}));
+    // The level's faces keep the new corner numbers.
+    EXPECT_EQ(levelMesh.texturedTriangles[0].corners, (std::array<uint16_t, 3>{0, 4, 5}));
+
+    // Each corner has its own texture vertex: corners 0, 1, 2 of texture 0
+    // are (16, 32), (47, 32), (47, 63) in its 32 x 32 area.
+    EXPECT_EQ(mesh->texVertexCount, 6);
+    EXPECT_EQ(Bits(mesh->texVertices), (std::vector<uint32_t>{
+                                           0x00000000, 0x3F800000, // 0: (0, 1)
+                                           0x3F780000, 0x3F800000, // 1: (31/32, 1)
+                                           0x00000000, 0x3F800000, // 2: (0, 1)
+                                           0x3F780000, 0x3D000000, // 3: (31/32, 1/32)
+                                           0x3F780000, 0x3F800000, // 4: as 1
+                                           0x3F780000, 0x3D000000, // 5: as 3
+                                       }));
+}
+
+TEST_F(PartMesh, VisitsTexturedFacesBeforeColouredOnesWhenSplitting) {
+    // Vertex 0 is used by a textured quad, a textured triangle and a coloured
+    // triangle; vertex 3 by the quad and the coloured triangle. The face
+    // numbers put the coloured triangle last, but the copies go to the
+    // textured faces, in the order quads, triangles.
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0},      {100, 0, 0},  {100, 100, 0}, {0, 100, 0},
+                          {100, -100, 0}, {0, -100, 0}, {-100, 0, 0},  {500, 500, 500}};
+    levelMesh.normals.assign(8, kUp);
+    levelMesh.texturedQuads = {{{0, 1, 2, 3}, 0}};
+    levelMesh.texturedTriangles = {{{0, 5, 4}, 0}};
+    levelMesh.colouredTriangles = {{{0, 3, 6}, 5}};
+
+    const auto mesh = Build(levelMesh);
+    EXPECT_EQ(Faces(*mesh), (std::vector<int>{8, 1, 2, 7, 2, 9, 8, 7, 10, 5, 4, 7, 0, 3, 6, 7}));
+    EXPECT_EQ(mesh->vertexCount, 11);
+    ASSERT_EQ(mesh->vertices.size(), 11u);
+    EXPECT_EQ(Flatten({mesh->vertices[8], mesh->vertices[9], mesh->vertices[10]}),
+              (std::vector<float>{0, 0, 0, 0, 10, 0, 0, 0, 0}));
+    // A vertex no face uses keeps its number and position.
+    EXPECT_EQ(Flatten({mesh->vertices[7]}), (std::vector<float>{50, 50, 50}));
+    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text000", {0, 1, 2}}, {"Color05", {3}}}));
+}
+
+TEST_F(PartMesh, MarkedFacesAreReversedAndTheMarkIsCleared) {
+    // Two coloured quads and a coloured triangle on their own vertices; the
+    // second quad and the triangle have normals against their winding.
+    // The first quad's fourth corner carries bit 15, which only the mark
+    // may hold: the face uses the low 15 bits.
+    MeshRecord levelMesh;
+    const std::vector<Vertex16> square = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    for (int copy = 0; copy < 3; ++copy) {
+        levelMesh.vertices.insert(levelMesh.vertices.end(), square.begin(), square.end());
+    }
+    levelMesh.normals.assign(12, kUp);
+    for (size_t i = 4; i < 12; ++i) {
+        levelMesh.normals[i] = kDown;
+    }
+    levelMesh.colouredQuads = {{{0, 1, 2, 0x8003}, 5}, {{4, 5, 6, 7}, 5}};
+    levelMesh.colouredTriangles = {{{8, 9, 10}, 5}};
+
+    const auto mesh = Build(levelMesh);
+    EXPECT_EQ(Faces(*mesh),
+              (std::vector<int>{0,  1, 2, 7, 2, 3, 0, 7, // unmarked: q0 q1 q2, q2 q3 q0
+                                6,  5, 4, 7, 4, 7, 6, 7, // marked: q2 q1 q0, q0 q3 q2
+                                10, 9, 8, 7}));          // marked: t2 t1 t0
+    EXPECT_EQ(levelMesh.colouredQuads[0].corners, (std::array<uint16_t, 4>{0, 1, 2, 0x8003}));
+    EXPECT_EQ(levelMesh.colouredQuads[1].corners, (std::array<uint16_t, 4>{4, 5, 6, 7}));
+    EXPECT_EQ(levelMesh.colouredTriangles[0].corners, (std::array<uint16_t, 3>{8, 9, 10}));
+    EXPECT_EQ(mesh->smoothGroups, std::vector<uint32_t>(5, 1));
+}
+
+TEST_F(PartMesh, ColouredOnlyMeshGetsColourGroupsByTheLowByte) {
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    levelMesh.normals.assign(4, kUp);
+    levelMesh.colouredQuads = {{{0, 1, 2, 3}, 0x000F}};
+    levelMesh.colouredTriangles = {
+        {{0, 1, 2}, 0x120F}, {{0, 1, 2}, 0x0005}, {{0, 1, 2}, 0xFF0F}, {{0, 1, 2}, 0x0105}};
+
+    const auto mesh = Build(levelMesh);
+    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Color0f", {0, 1, 2, 4}}, {"Color05", {3, 5}}}));
+    // Requested per face, repeats included; the database keeps one of each.
+    EXPECT_EQ(MaterialNames(*db), (std::vector<std::string>{"Color0f", "Color05"}));
+    // No texture: no bitmap, all texture coordinates zero.
+    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{});
+    EXPECT_EQ(mesh->texVertexCount, mesh->vertexCount);
+    EXPECT_EQ(Bits(mesh->texVertices), std::vector<uint32_t>(2 * mesh->vertexCount, 0));
+}
+
+TEST_F(PartMesh, TextureGroupsFollowFirstUseWhileMaterialsAscend) {
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    levelMesh.normals.assign(4, kUp);
+    levelMesh.texturedQuads = {{{0, 1, 2, 3}, 10}, {{0, 1, 2, 3}, 3}, {{0, 1, 2, 3}, 10}};
+    levelMesh.texturedTriangles = {{{0, 1, 2}, 3}, {{0, 1, 2}, 10}, {{0, 1, 2}, 16}};
+    levelMesh.colouredTriangles = {{{0, 1, 2}, 0x0F}};
+
+    const auto mesh = Build(levelMesh);
+    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text00a", {0, 1, 4, 5, 7}},
+                                                 {"Text003", {2, 3, 6}},
+                                                 {"Text010", {8}},
+                                                 {"Color0f", {9}}}));
+    EXPECT_EQ(MaterialNames(*db),
+              (std::vector<std::string>{"Text003", "Text00a", "Text010", "Color0f"}));
+    EXPECT_EQ(ListDirectory(dir.path()),
+              (std::vector<std::string>{"Text003.bmp", "Text00a.bmp", "Text010.bmp"}));
+    EXPECT_EQ(UsedTextures(), (std::vector<uint32_t>{10, 3, 16}));
+    EXPECT_EQ(UsedColours(), std::vector<uint32_t>{15});
+}
+
+TEST_F(PartMesh, TextureCoordinatesFollowTheCachedAreaAndTheRoundingPoints) {
+    // Texture 1's area, first requested by a triangle, is 3 x 3 from (100, 10).
+    MeshRecord triangleMesh;
+    triangleMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}};
+    triangleMesh.normals.assign(3, kUp);
+    triangleMesh.texturedTriangles = {{{0, 1, 2}, 1}};
+    const auto triangle = Build(triangleMesh, 1);
+    // Corners (100, 10), (102, 11), (101, 12). A triangle's row quotient is
+    // stored as a float first: 1 - float(1/3) is a tie that rounds to even,
+    // one unit below float(2/3).
+    EXPECT_EQ(Bits(triangle->texVertices), (std::vector<uint32_t>{
+                                               0x00000000, 0x3F800000, // (0, 1)
+                                               0x3F2AAAAB, 0x3F2AAAAA, // (2/3, 1 - float(1/3))
+                                               0x3EAAAAAB, 0x3EAAAAAA, // (1/3, 1 - float(2/3))
+                                           }));
+
+    // A quad of the same texture in a later part gets the same area, so its
+    // fourth corner lies far outside; its v is computed in double throughout.
+    MeshRecord quadMesh;
+    quadMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    quadMesh.normals.assign(4, kUp);
+    quadMesh.texturedQuads = {{{0, 1, 2, 3}, 1}};
+    const auto quad = Build(quadMesh, 2);
+    EXPECT_EQ(Bits(quad->texVertices), (std::vector<uint32_t>{
+                                           0x00000000, 0x3F800000, // (0, 1)
+                                           0x3F2AAAAB, 0x3F2AAAAB, // (2/3, float(1 - 1/3))
+                                           0x3EAAAAAB, 0x3EAAAAAB, // (1/3, float(1 - 2/3))
+                                           0x42480000, 0xC29E0000, // (150 / 3, 1 - 240 / 3)
+                                       }));
+    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{"Text001.bmp"});
+}
+
+TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}};
+    levelMesh.normals.assign(3, kUp);
+    levelMesh.colouredTriangles.assign(600, {{0, 1, 2}, 0x0F});
+    level.objectTextures.resize(520);
+    for (uint16_t texture = 0; texture < 520; ++texture) {
+        levelMesh.texturedTriangles.push_back({{0, 1, 2}, texture});
+    }
+
+    const auto mesh = Build(levelMesh);
+    ASSERT_EQ(mesh->matGroupCount, 521);
+    EXPECT_EQ(mesh->matGroups[519].name, "Text207");
+    EXPECT_EQ(mesh->matGroups[519].faces, std::vector<uint16_t>{519});
+    const MatGroup3ds& colour = mesh->matGroups[520];
+    EXPECT_EQ(colour.name, "Color0f");
+    ASSERT_EQ(colour.faceCount, 600);
+    EXPECT_EQ(colour.faces.front(), 520);
+    EXPECT_EQ(colour.faces.back(), 1119);
+    EXPECT_EQ(mesh->vertexCount, 3 * 1120);
+}
+
+TEST_F(PartMesh, EveryFailedAllocationEndsCleanly) {
+    // Each run fails one allocation, in a child process: it either ends the
+    // program with one of the converter's messages, or leaves the toolkit's
+    // ERR_NO_MEM pending (exit code 2 here). The run that meets no failure
+    // ends the sweep (exit code 3 here).
+    MeshRecord levelMesh;
+    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    levelMesh.normals.assign(4, kUp);
+    levelMesh.texturedQuads = {{{0, 1, 2, 3}, 0}};
+    levelMesh.colouredTriangles = {{{0, 1, 2}, 5}};
+    const std::string messages = std::string("^((\\[err 10(09|10|11)\\] calloc\\(\\) returned NULL"
+                                             "|building mesh \"Hips\"|Text000\\.bmp): ") +
+                                 std::strerror(ENOMEM) + "\n)?$";
+    int exitCode = 0;
+    auto cleanEnd = [&](int status) {
+        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return exitCode == 1 || exitCode == 2 || exitCode == 3;
+    };
+    int failures = 0;
+    for (long n = 0; exitCode != 3 && n < 10000; ++n) {
+        EXPECT_EXIT(
+            {
+                FailAllocationAfter(n);
+                std::unique_ptr<Mesh3ds> mesh;
+                const bool built = BuildPartMesh(db.get(), level, levelMesh, 0, &mesh);
+                const bool met = StopAllocationFaults();
+                std::exit(!met ? 3 : !built || ErrorPending3ds ? 2 : 0);
+            },
+            cleanEnd, messages)
+            << "allocation " << n;
+        failures += exitCode == 1 || exitCode == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(exitCode, 3);
+    EXPECT_GT(failures, 10);
+}
