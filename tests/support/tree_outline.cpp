@@ -80,13 +80,13 @@ Chunk3ds* Editor(Database3ds& db) {
     return FindChunk(db.root.get(), kTagEditor3ds);
 }
 
-Chunk3ds* FindObject(Database3ds& db, const std::string& name) {
+Chunk3ds* ObjectByName(Database3ds& db, const std::string& name) {
     Chunk3ds* found = nullptr;
     FindNamedObject3ds(&db, name.c_str(), &found);
     return found;
 }
 
-Chunk3ds* FindMaterial(Database3ds& db, const std::string& name) {
+Chunk3ds* MaterialByName(Database3ds& db, const std::string& name) {
     Chunk3ds* found = nullptr;
     FindMaterialByName3ds(&db, name.c_str(), &found);
     return found;

@@ -41,8 +41,8 @@ Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag);
 // The database's 3D editor section (0x3D3D), or none.
 Chunk3ds* Editor(Database3ds& db);
 // The named object or the material of that name, through the name indexes.
-Chunk3ds* FindObject(Database3ds& db, const std::string& name);
-Chunk3ds* FindMaterial(Database3ds& db, const std::string& name);
+Chunk3ds* ObjectByName(Database3ds& db, const std::string& name);
+Chunk3ds* MaterialByName(Database3ds& db, const std::string& name);
 // The record of the first chunk with the tag under start, as Layout, or none.
 template <typename Layout> Layout* FindRecord(Chunk3ds* start, uint32_t tag) {
     return GetChunkData3ds<Layout>(FindChunk(start, tag));

@@ -40,7 +40,7 @@ TEST_F(Camera, ConverterCameraHasExactBytes) {
     auto db = MakeDatabase();
     PutCamera3ds(db.get(), ConverterCamera().get());
     ASSERT_FALSE(ErrorPending3ds);
-    EXPECT_EQ(EncodeChunk(FindObject(*db, "Camera1")),
+    EXPECT_EQ(EncodeChunk(ObjectByName(*db, "Camera1")),
               Hex("0040 48000000 43616D65726131 00"    // object "Camera1", 72 bytes
                   "0047 3A000000"                      // camera
                   "000018C2 0000A0C2 0000C841"         // position -38, -80, 25
@@ -57,7 +57,7 @@ TEST_F(Camera, InitialValuesHideTheCone) {
     auto db = MakeDatabase();
     PutCamera3ds(db.get(), camera.get());
     ASSERT_FALSE(ErrorPending3ds);
-    Chunk3ds* object = FindObject(*db, "Lens");
+    Chunk3ds* object = ObjectByName(*db, "Lens");
     EXPECT_EQ(TreeOutline(object), "4000(4700(4720))");
     // 2400 / 45, divided in single precision.
     EXPECT_EQ(
@@ -69,7 +69,7 @@ TEST_F(Camera, SameNameEmptiesTheOldObjectAndAddsAfterTheLast) {
     auto db = MakeDatabase();
     PutNamedMesh(*db, "Camera1");
     PutNamedMesh(*db, "Hips");
-    Chunk3ds* old = FindObject(*db, "Camera1");
+    Chunk3ds* old = ObjectByName(*db, "Camera1");
     AppendChunk(FindChunk(old, kTagTriangleMesh3ds), kTagExtraData3ds);
 
     PutCamera3ds(db.get(), ConverterCamera().get());
@@ -79,7 +79,7 @@ TEST_F(Camera, SameNameEmptiesTheOldObjectAndAddsAfterTheLast) {
     EXPECT_EQ(Children(section)[1], old);
     EXPECT_EQ(old->child, nullptr);
     EXPECT_EQ(old->data, nullptr);
-    Chunk3ds* camera = FindObject(*db, "Camera1");
+    Chunk3ds* camera = ObjectByName(*db, "Camera1");
     EXPECT_EQ(Children(section)[3], camera);
     EXPECT_EQ(TreeOutline(camera), "4000(4700(4710 4720 8000))");
 
@@ -87,7 +87,7 @@ TEST_F(Camera, SameNameEmptiesTheOldObjectAndAddsAfterTheLast) {
     PutCamera3ds(db.get(), ConverterCamera().get());
     EXPECT_EQ(ChildTags(section).back(), kTagNamedObject3ds);
     EXPECT_EQ(camera->tag, kTagNone3ds);
-    EXPECT_EQ(TreeOutline(FindObject(*db, "Camera1")), "4000(4700(4710 4720 8000))");
+    EXPECT_EQ(TreeOutline(ObjectByName(*db, "Camera1")), "4000(4700(4710 4720 8000))");
 }
 
 // The checks shared by every put are tested in put_support_test.
@@ -123,7 +123,7 @@ TEST_F(Camera, EveryAllocationFailureIsReported) {
         [&] { PutCamera3ds(db.get(), camera.get()); },
         [&] { EXPECT_EQ(ErrorCodes(), std::vector<int32_t>{ERR_NO_MEM}); });
     EXPECT_GT(failures, 5);
-    EXPECT_EQ(TreeOutline(FindObject(*db, "Camera1")), "4000(4700(4710 4720 8000))");
+    EXPECT_EQ(TreeOutline(ObjectByName(*db, "Camera1")), "4000(4700(4710 4720 8000))");
 }
 
 } // namespace

@@ -43,7 +43,7 @@ TEST_F(Material, ConverterTextureMaterialHasExactBytes) {
     auto db = MakeDatabase();
     PutMaterial3ds(db.get(), TextureMaterial().get());
     ASSERT_FALSE(ErrorPending3ds);
-    EXPECT_EQ(EncodeChunk(FindMaterial(*db, "Text01f")),
+    EXPECT_EQ(EncodeChunk(MaterialByName(*db, "Text01f")),
               Hex("FFAF F0000000"                                           // material, 240 bytes
                   "00A0 0E000000 54657874303166 00"                         // name "Text01f"
                   "10A0 18000000 1100 09000000 191919 1200 09000000 191919" // ambient 0.1 -> 25
@@ -67,7 +67,7 @@ TEST_F(Material, ConverterTextureMaterialHasExactBytes) {
 TEST_F(Material, DefaultsAndAmountConversions) {
     auto db = MakeDatabase();
     PutMaterial3ds(db.get(), NewMaterial("Plain").get());
-    Chunk3ds* plain = FindMaterial(*db, "Plain");
+    Chunk3ds* plain = MaterialByName(*db, "Plain");
     EXPECT_EQ(TreeOutline(plain), "AFFF(A000 A010(0011 0012) A020(0011 0012) A030(0011 0012) "
                                   "A040(0030) A041(0030) A050(0030) A052(0030) A053(0030) A100 "
                                   "A084(0030) A087)");
@@ -77,7 +77,7 @@ TEST_F(Material, DefaultsAndAmountConversions) {
         auto material = NewMaterial("Falloff" + std::to_string(i));
         material->transparencyFalloff = falloffs[i];
         PutMaterial3ds(db.get(), material.get());
-        Chunk3ds* chunk = FindMaterial(*db, material->name);
+        Chunk3ds* chunk = MaterialByName(*db, material->name);
         EXPECT_EQ(PercentIn(chunk, kTagMatTransparencyFalloff3ds), i == 2 ? 0 : 25);
         EXPECT_EQ(FindChunk(chunk, kTagMatFalloffIn3ds) != nullptr, i == 0);
     }
@@ -92,7 +92,7 @@ TEST_F(Material, DefaultsAndAmountConversions) {
     material->bumpMap.strength = 0.996f;
     PutMaterial3ds(db.get(), material.get());
     ASSERT_FALSE(ErrorPending3ds);
-    Chunk3ds* amounts = FindMaterial(*db, "Amounts");
+    Chunk3ds* amounts = MaterialByName(*db, "Amounts");
     EXPECT_EQ(PercentIn(amounts, kTagMatShininess3ds), 99);
     EXPECT_EQ(PercentIn(amounts, kTagMatShininessStrength3ds), -50);
     Chunk3ds* bump = FindChunk(amounts, kTagBumpMap3ds);
@@ -188,7 +188,7 @@ TEST_F(Material, FlagsSlotsAndReflectionFollowTheirOrder) {
     PutMaterial3ds(db.get(), material.get());
     ASSERT_FALSE(ErrorPending3ds);
 
-    Chunk3ds* chunk = FindMaterial(*db, "Everything");
+    Chunk3ds* chunk = MaterialByName(*db, "Everything");
     EXPECT_EQ(ChildOutline(chunk), "A000 A010 A020 A030 A040 A041 A050 A052 A053 A100 A084 A081 "
                                    "A087 A250 A240 A080 A083 A085 A08E A088 A08C "      // flags
                                    "A200 A320 A33E A33A A340 A210 A342 A230 A344 A204 " // maps
@@ -213,7 +213,7 @@ TEST_F(Material, ReplacesByNameInPlaceKeepingExtraData) {
     auto db = MakeDatabase();
     PutMaterial3ds(db.get(), NewMaterial("Skin").get());
     PutMaterial3ds(db.get(), NewMaterial("Hair").get());
-    Chunk3ds* first = FindMaterial(*db, "Skin");
+    Chunk3ds* first = MaterialByName(*db, "Skin");
     AppendChunk(FindChunk(first, kTagMatAmbient3ds), kTagExtraData3ds);
 
     auto second = NewMaterial("Skin");
@@ -224,7 +224,7 @@ TEST_F(Material, ReplacesByNameInPlaceKeepingExtraData) {
     Chunk3ds* section = Editor(*db);
     EXPECT_EQ(ChildOutline(section), "3D3E AFFF AFFF AFFF");
     EXPECT_EQ(Children(section)[1], first);
-    EXPECT_EQ(FindMaterial(*db, "Skin"), first);
+    EXPECT_EQ(MaterialByName(*db, "Skin"), first);
     EXPECT_NE(FindChunk(first, kTagMatTwoSided3ds), nullptr);
     EXPECT_EQ(ChildTags(first).back(), kTagExtraData3ds);
     EXPECT_EQ(TreeOutline(FindChunk(first, kTagMatAmbient3ds)), "A010(0011 0012)");
@@ -272,7 +272,7 @@ TEST_F(Material, RefusedCallsChangeNothing) {
     longMap->name = "Sixteen chars...";
     longMap->specularMask.fileName.pop_back();
     PutMaterial3ds(db.get(), longMap.get());
-    EXPECT_NE(FindMaterial(*db, "Sixteen chars..."), nullptr);
+    EXPECT_NE(MaterialByName(*db, "Sixteen chars..."), nullptr);
     Material3ds* record = longMap.get();
     InitMaterial3ds(&longMap);
     EXPECT_EQ(longMap.get(), record);
@@ -294,13 +294,13 @@ TEST_F(Material, EveryAllocationFailureIsReported) {
             ClearErrors3ds();
             db = MakeDatabase();
             PutMaterial3ds(db.get(), material.get());
-            AppendChunk(FindMaterial(*db, "Text01f"), kTagExtraData3ds);
+            AppendChunk(MaterialByName(*db, "Text01f"), kTagExtraData3ds);
             ClearErrors3ds();
         },
         [&] { PutMaterial3ds(db.get(), material.get()); },
         [&] { EXPECT_EQ(ErrorCodes().at(0), ERR_NO_MEM); });
     EXPECT_GT(failures, 20);
-    EXPECT_EQ(ChildTags(FindMaterial(*db, "Text01f")).back(), kTagExtraData3ds);
+    EXPECT_EQ(ChildTags(MaterialByName(*db, "Text01f")).back(), kTagExtraData3ds);
 }
 
 } // namespace

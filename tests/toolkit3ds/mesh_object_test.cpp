@@ -107,7 +107,7 @@ TEST_F(MeshObject, SmallMeshHasExactBytes) {
     PutMesh3ds(db.get(), SmallMesh("Hips").get());
     ASSERT_FALSE(ErrorPending3ds);
 
-    EXPECT_EQ(EncodeChunk(FindObject(*db, "Hips")),
+    EXPECT_EQ(EncodeChunk(ObjectByName(*db, "Hips")),
               Hex("0040 C6000000 48697073 00"  // object "Hips", 198 bytes
                   "0041 BB000000"              // triangle mesh
                   "1041 2C000000 0300"         // 3 vertices
@@ -141,7 +141,7 @@ TEST_F(MeshObject, SubChunksAndFlagsFollowTheirOrder) {
     auto db = MakeDatabase();
     PutMesh3ds(db.get(), mesh.get());
     ASSERT_FALSE(ErrorPending3ds);
-    Chunk3ds* object = FindObject(*db, "Full");
+    Chunk3ds* object = ObjectByName(*db, "Full");
     EXPECT_EQ(TreeOutline(object), "4000(4100(4110 4140 4170 4111 4160 4165 4120(4130 4150 4190) "
                                    "4181 4182) 4010 4011 4013 4012 4014 4017 4016 4015)");
     EXPECT_EQ(FindRecord<RawData3ds>(object, kTagProcedureData3ds)->bytes,
@@ -156,14 +156,14 @@ TEST_F(MeshObject, SubChunksAndFlagsFollowTheirOrder) {
     plain->procData = {1};
     plain->useProc = 2;
     PutMesh3ds(db.get(), plain.get());
-    EXPECT_EQ(ChildOutline(FindObject(*db, "Plain")), "4100 4010 4016");
+    EXPECT_EQ(ChildOutline(ObjectByName(*db, "Plain")), "4100 4010 4016");
 }
 
 TEST_F(MeshObject, CountsDecideWhatIsWritten) {
     auto db = MakeDatabase();
     auto noVertices = NewMesh("Empty", 0, 0);
     PutMesh3ds(db.get(), noVertices.get());
-    EXPECT_EQ(TreeOutline(FindObject(*db, "Empty")), "4000(4100(4160 4165))");
+    EXPECT_EQ(TreeOutline(ObjectByName(*db, "Empty")), "4000(4100(4160 4165))");
 
     // Groups and smoothing groups without faces are not written.
     auto noFaces = SmallMesh("NoFaces");
@@ -172,7 +172,7 @@ TEST_F(MeshObject, CountsDecideWhatIsWritten) {
     noFaces->matGroups.resize(2);
     noFaces->useBoxMap = true;
     PutMesh3ds(db.get(), noFaces.get());
-    EXPECT_EQ(TreeOutline(FindObject(*db, "NoFaces")), "4000(4100(4110 4140 4160 4165))");
+    EXPECT_EQ(TreeOutline(ObjectByName(*db, "NoFaces")), "4000(4100(4110 4140 4160 4165))");
 
     // Arrays longer than their counts give only the counted elements.
     auto longer = NewMesh("Longer", 8, 2);
@@ -183,7 +183,7 @@ TEST_F(MeshObject, CountsDecideWhatIsWritten) {
     longer->matGroups = {{"Empty", 0, {3, 4}}, {"Unused", 0, {}}};
     PutMesh3ds(db.get(), longer.get());
     ASSERT_FALSE(ErrorPending3ds);
-    Chunk3ds* object = FindObject(*db, "Longer");
+    Chunk3ds* object = ObjectByName(*db, "Longer");
     EXPECT_EQ(TreeOutline(object), "4000(4100(4110 4160 4165 4120(4130)))");
     EXPECT_EQ(FindRecord<VertexListData3ds>(object, kTagVertexList3ds)->vertices.size(), 5u);
     EXPECT_EQ(FindRecord<FaceListData3ds>(object, kTagFaceList3ds)->faces.size(), 1u);
@@ -195,7 +195,7 @@ TEST_F(MeshObject, ReplacesByNameInPlaceKeepingExtraData) {
     auto db = MakeDatabase();
     PutMesh3ds(db.get(), SmallMesh("Hips").get());
     PutMesh3ds(db.get(), SmallMesh("Torso").get());
-    Chunk3ds* first = FindObject(*db, "Hips");
+    Chunk3ds* first = ObjectByName(*db, "Hips");
     Chunk3ds* extra = AppendChunk(FindChunk(first, kTagFaceList3ds), kTagExtraData3ds);
     AppendRecord<StringData3ds>(extra, kTagExtraDataText3ds)->text = "kept";
 
@@ -208,7 +208,7 @@ TEST_F(MeshObject, ReplacesByNameInPlaceKeepingExtraData) {
     Chunk3ds* section = Editor(*db);
     EXPECT_EQ(ChildOutline(section), "3D3E 4000 4000");
     EXPECT_EQ(Children(section)[1], first);
-    EXPECT_EQ(FindObject(*db, "Hips"), first);
+    EXPECT_EQ(ObjectByName(*db, "Hips"), first);
     EXPECT_EQ(TreeOutline(first), "4000(4100(4110 4160 4165 8000(8003)) 4016)");
     EXPECT_EQ(FindRecord<ByteData3ds>(first, kTagMeshColor3ds)->value, 9);
     EXPECT_EQ(FindRecord<StringData3ds>(first, kTagExtraDataText3ds)->text, "kept");
@@ -218,9 +218,9 @@ TEST_F(MeshObject, ReplacesByNameInPlaceKeepingExtraData) {
     InitCamera3ds(&camera);
     camera->name = "Cam";
     PutCamera3ds(db.get(), camera.get());
-    Chunk3ds* cameraObject = FindObject(*db, "Cam");
+    Chunk3ds* cameraObject = ObjectByName(*db, "Cam");
     PutMesh3ds(db.get(), NewMesh("Cam", 0, 0).get());
-    EXPECT_EQ(FindObject(*db, "Cam"), cameraObject);
+    EXPECT_EQ(ObjectByName(*db, "Cam"), cameraObject);
     EXPECT_EQ(TreeOutline(cameraObject), "4000(4100(4160 4165))");
 }
 
