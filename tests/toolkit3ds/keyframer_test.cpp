@@ -36,18 +36,18 @@ struct Node {
 
 // A node as the put operations build one: number, header (parent number
 // preset to 77), instance name, parent-name note below the header.
-Chunk3ds* AddNode(Chunk3ds* section, const Node& spec) {
-    Chunk3ds* node = AppendChunk(section, spec.tag);
-    if (spec.hasNumber) {
+Chunk3ds* AddNode(Chunk3ds* section, const Node& wanted) {
+    Chunk3ds* node = AppendChunk(section, wanted.tag);
+    if (wanted.hasNumber) {
         AppendRecord<WordData3ds>(node, kTagNodeId3ds)->value = kUnnumbered;
     }
     Chunk3ds* header = AppendChunk(node, kTagNodeHeader3ds);
-    *GetChunkData3ds<NodeHeaderData3ds>(header) = {spec.name, 0, 0, 77};
-    if (spec.instance) {
-        AppendRecord<StringData3ds>(node, kTagInstanceName3ds)->text = *spec.instance;
+    *GetChunkData3ds<NodeHeaderData3ds>(header) = {wanted.name, 0, 0, 77};
+    if (wanted.instance) {
+        AppendRecord<StringData3ds>(node, kTagInstanceName3ds)->text = *wanted.instance;
     }
-    if (spec.parent) {
-        AppendRecord<StringData3ds>(header, kTagParentName3ds)->text = *spec.parent;
+    if (wanted.parent) {
+        AppendRecord<StringData3ds>(header, kTagParentName3ds)->text = *wanted.parent;
     }
     return node;
 }
