@@ -101,24 +101,12 @@ Vertex16 ReadVertex(std::span<const uint8_t> words, uint64_t at) {
     return Vertex16{ReadI16(words, at), ReadI16(words, at + 2), ReadI16(words, at + 4)};
 }
 
-std::vector<QuadFace> ReadQuads(std::span<const uint8_t> words, const ListPlace& list) {
-    std::vector<QuadFace> faces(list.count);
+// Quads and triangles alike: the corners' vertex indices, then the texture field.
+template <typename Face>
+std::vector<Face> ReadFaces(std::span<const uint8_t> words, const ListPlace& list) {
+    std::vector<Face> faces(list.count);
     uint64_t at = list.start;
-    for (QuadFace& face : faces) {
-        for (uint16_t& corner : face.corners) {
-            corner = ReadU16(words, at);
-            at += 2;
-        }
-        face.texture = ReadU16(words, at);
-        at += 2;
-    }
-    return faces;
-}
-
-std::vector<TriangleFace> ReadTriangles(std::span<const uint8_t> words, const ListPlace& list) {
-    std::vector<TriangleFace> faces(list.count);
-    uint64_t at = list.start;
-    for (TriangleFace& face : faces) {
+    for (Face& face : faces) {
         for (uint16_t& corner : face.corners) {
             corner = ReadU16(words, at);
             at += 2;
@@ -153,10 +141,10 @@ void FillMesh(std::span<const uint8_t> words, const MeshPlace& place, MeshRecord
         }
     }
 
-    mesh.texturedQuads = ReadQuads(words, place.texturedQuads);
-    mesh.texturedTriangles = ReadTriangles(words, place.texturedTriangles);
-    mesh.colouredQuads = ReadQuads(words, place.colouredQuads);
-    mesh.colouredTriangles = ReadTriangles(words, place.colouredTriangles);
+    mesh.texturedQuads = ReadFaces<QuadFace>(words, place.texturedQuads);
+    mesh.texturedTriangles = ReadFaces<TriangleFace>(words, place.texturedTriangles);
+    mesh.colouredQuads = ReadFaces<QuadFace>(words, place.colouredQuads);
+    mesh.colouredTriangles = ReadFaces<TriangleFace>(words, place.colouredTriangles);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "toolkit3ds/camera.h"
 
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/put_support.h"
 
-#include <new>
-#include <string_view>
 #include <utility>
 
 namespace {
@@ -11,85 +10,37 @@ namespace {
 // Focal length in millimetres = kLensFactor / field of view in degrees.
 constexpr float kLensFactor = 2400.0f;
 
-// A text as it is written: up to its first zero byte.
-std::string_view Text(const std::string& text) {
-    return text.c_str();
-}
-
-// The 3D editor section, made when absent.
-Chunk3ds* EditorSection(Chunk3ds* root) {
-    Chunk3ds* section = nullptr;
-    SearchChunk3ds(root, kTagEditor3ds, &section);
-    if (ErrorPending3ds || section != nullptr) {
-        return section;
-    }
-    std::unique_ptr<Chunk3ds> added;
-    NewChunkWithTag3ds(&added, kTagEditor3ds);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    return InsertChildInOrder3ds(root, std::move(added));
-}
-
-// Empties the object of the camera's name, if there is one, keeping a copy of
-// its extra-data chunk in *extraData. The emptied chunk stays where it is.
-void EmptyOldObject(Database3ds* db, const Camera3ds& camera,
-                    std::unique_ptr<Chunk3ds>* extraData) {
-    Chunk3ds* existing = nullptr;
-    FindNamedObject3ds(db, camera.name.c_str(), &existing);
-    if (ErrorPending3ds || existing == nullptr) {
-        return;
-    }
-    Chunk3ds* extra = nullptr;
-    SearchChunk3ds(existing, kTagExtraData3ds, &extra);
-    if (ErrorPending3ds) {
-        return;
-    }
-    if (extra != nullptr) {
-        DuplicateChunk3ds(extra, extraData);
-        if (ErrorPending3ds) {
-            return;
-        }
-    }
-    EmptyChunk3ds(existing);
-    MarkObjectIndexStale3ds(db);
-}
-
-// Appends a new chunk with its record (none for a flag) to the parent's children.
-Chunk3ds* AppendNew(Chunk3ds* parent, ChunkTag3ds tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkAndData3ds(&chunk, tag);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    return AppendChild3ds(parent, std::move(chunk));
-}
-
 void PutCameraChunks(Database3ds* db, const Camera3ds& camera) {
-    Chunk3ds* section = EditorSection(db->root.get());
+    Chunk3ds* section = FindOrAddEditor3ds(db->root.get());
+    if (ErrorPending3ds) {
+        return;
+    }
+    // An object of the camera's name is emptied where it stands; the camera
+    // is a new object behind the others.
+    Chunk3ds* old = nullptr;
+    FindNamedObject3ds(db, camera.name.c_str(), &old);
     if (ErrorPending3ds) {
         return;
     }
     std::unique_ptr<Chunk3ds> extraData;
-    EmptyOldObject(db, camera, &extraData);
+    if (old != nullptr) {
+        EmptyKeepingExtraData3ds(old, &extraData);
+        if (ErrorPending3ds) {
+            return;
+        }
+        MarkObjectIndexStale3ds(db);
+    }
+    Chunk3ds* object = AddChunk3ds(section, kTagNamedObject3ds);
     if (ErrorPending3ds) {
         return;
     }
-    std::unique_ptr<Chunk3ds> newObject;
-    auto* name = GetChunkData3ds<StringData3ds>(NewChunkAndData3ds(&newObject, kTagNamedObject3ds));
-    if (ErrorPending3ds) {
-        return;
-    }
-    name->text.assign(Text(camera.name));
-    Chunk3ds* object = InsertChildInOrder3ds(section, std::move(newObject));
-    if (ErrorPending3ds) {
-        return;
-    }
+    GetChunkData3ds<StringData3ds>(object)->text.assign(WrittenText3ds(camera.name));
     MarkObjectIndexStale3ds(db);
     if (ErrorPending3ds) {
         return;
     }
-    Chunk3ds* cameraChunk = AppendNew(object, kTagCamera3ds);
+    // The camera's chunks all have ordering key 0: inserting in order appends them.
+    Chunk3ds* cameraChunk = AddChunk3ds(object, kTagCamera3ds);
     if (ErrorPending3ds) {
         return;
     }
@@ -99,16 +50,15 @@ void PutCameraChunks(Database3ds* db, const Camera3ds& camera) {
     lens->roll = camera.roll;
     lens->focalLength = kLensFactor / camera.fov; // single-precision division
     if (camera.showCone) {
-        AppendNew(cameraChunk, kTagCameraCone3ds);
+        AddChunk3ds(cameraChunk, kTagCameraCone3ds);
         if (ErrorPending3ds) {
             return;
         }
     }
-    Chunk3ds* rangesChunk = AppendNew(cameraChunk, kTagCameraRanges3ds);
+    auto* ranges = AddRecord3ds<CameraRangesData3ds>(cameraChunk, kTagCameraRanges3ds);
     if (ErrorPending3ds) {
         return;
     }
-    auto* ranges = GetChunkData3ds<CameraRangesData3ds>(rangesChunk);
     ranges->nearRange = camera.nearRange;
     ranges->farRange = camera.farRange;
     if (extraData != nullptr) {
@@ -119,41 +69,19 @@ void PutCameraChunks(Database3ds* db, const Camera3ds& camera) {
 } // namespace
 
 void InitCamera3ds(std::unique_ptr<Camera3ds>* camera) {
-    if (camera == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    try {
-        if (*camera == nullptr) {
-            *camera = std::make_unique<Camera3ds>();
-        } else {
-            **camera = Camera3ds{};
-        }
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    InitRecord3ds(camera);
 }
 
 void ReleaseCamera3ds(std::unique_ptr<Camera3ds>* camera) {
-    if (camera != nullptr) {
-        camera->reset();
-    }
+    ReleaseRecord3ds(camera);
 }
 
 void PutCamera3ds(Database3ds* db, const Camera3ds* camera) {
-    if (db == nullptr || camera == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    // Cameras go into mesh files only.
+    if (!CheckPutTarget3ds(db, camera, {kTagMeshFile3ds})) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATABASE);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds) {
-        RaiseError3ds(ERR_WRONG_DATABASE);
-        return;
-    }
-    if (Text(camera->name).size() > kCameraNameCapacity3ds) {
+    if (!FitsCapacity3ds(camera->name, kCameraNameCapacity3ds)) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
         return;
     }
@@ -162,9 +90,5 @@ void PutCamera3ds(Database3ds* db, const Camera3ds* camera) {
         RaiseError3ds(ERR_INVALID_DATA);
         return;
     }
-    try {
-        PutCameraChunks(db, *camera);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    GuardAllocations3ds([&] { PutCameraChunks(db, *camera); });
 }

@@ -78,12 +78,31 @@ const std::string* MaterialName(Chunk3ds* material) {
     return nameChunk == nullptr ? nullptr : RecordName(nameChunk);
 }
 
-// Rebuilds one index from the chunks with the tag, starting at the first one
-// under section and going on along its siblings. Chunks without a name are
-// left out. On an error the index stays stale.
-void RebuildIndex(Chunk3ds* section, uint32_t tag, const std::string* (*nameOf)(Chunk3ds*),
-                  std::unique_ptr<NameIndex3ds>& index, bool& stale) {
+// What the object index and the material index differ in.
+struct IndexKind {
+    uint32_t tag;                            // the named chunks
+    const std::string* (*nameOf)(Chunk3ds*); // a chunk's name, or none
+    std::unique_ptr<NameIndex3ds> Database3ds::*index;
+    bool Database3ds::*stale;
+    void (*refresh)(Database3ds*); // RefreshObjectIndex3ds or RefreshMaterialIndex3ds
+};
+
+constexpr IndexKind kObjectIndex = {kTagNamedObject3ds, RecordName, &Database3ds::objectIndex,
+                                    &Database3ds::objectIndexStale, RefreshObjectIndex3ds};
+constexpr IndexKind kMaterialIndex = {kTagMaterial3ds, MaterialName, &Database3ds::materialIndex,
+                                      &Database3ds::materialIndexStale, RefreshMaterialIndex3ds};
+
+// Rebuilds a stale index from the chunks of its kind, starting at the first
+// one under section and going on along its siblings. Chunks without a name
+// are left out. On an error the index stays stale.
+void RefreshIndex(Database3ds* db, Chunk3ds* section, const IndexKind& kind) {
+    bool& stale = db->*kind.stale;
+    if (!stale) {
+        return;
+    }
     stale = false;
+    std::unique_ptr<NameIndex3ds>& index = db->*kind.index;
+    const uint32_t tag = kind.tag;
     FreeNameIndex3ds(index);
     Chunk3ds* first = FindInTree(section, tag);
     uint32_t count = 0;
@@ -103,7 +122,7 @@ void RebuildIndex(Chunk3ds* section, uint32_t tag, const std::string* (*nameOf)(
             if (chunk->tag != tag) {
                 continue;
             }
-            const std::string* name = nameOf(chunk);
+            const std::string* name = kind.nameOf(chunk);
             if (ErrorPending3ds) {
                 stale = true;
                 return;
@@ -118,16 +137,57 @@ void RebuildIndex(Chunk3ds* section, uint32_t tag, const std::string* (*nameOf)(
     }
 }
 
-Chunk3ds* LookUp(const NameIndex3ds* index, const char* name) {
+// The lookup's first check: ERR_INVALID_ARG for a missing argument.
+bool CheckLookUp(const Database3ds* db, const char* name, Chunk3ds** found) {
+    if (db == nullptr || name == nullptr || found == nullptr) {
+        RaiseError3ds(ERR_INVALID_ARG);
+        return false;
+    }
+    *found = nullptr;
+    return true;
+}
+
+// *found is the first chunk of the refreshed index with the name, or none.
+void LookUp(Database3ds* db, const char* name, Chunk3ds** found, const IndexKind& kind) {
+    kind.refresh(db);
+    if (ErrorPending3ds) {
+        return;
+    }
+    const NameIndex3ds* index = (db->*kind.index).get();
     if (index == nullptr) {
-        return nullptr;
+        return;
     }
     for (const NameIndexEntry3ds& entry : index->entries) {
         if (entry.name == name) {
-            return entry.chunk;
+            *found = entry.chunk;
+            return;
         }
     }
-    return nullptr;
+}
+
+void MarkStale(Database3ds* db, const IndexKind& kind) {
+    if (db == nullptr) {
+        RaiseError3ds(ERR_INVALID_ARG);
+        return;
+    }
+    db->*kind.stale = true;
+}
+
+// The root whose default chunks are set, or none: ERR_INVALID_ARG for a
+// missing database, missingRootCode for one without a root.
+Chunk3ds* DefaultsRoot(Database3ds* db, int32_t missingRootCode) {
+    if (db == nullptr) {
+        RaiseError3ds(ERR_INVALID_ARG);
+        return nullptr;
+    }
+    if (db->root == nullptr) {
+        RaiseError3ds(missingRootCode);
+    }
+    return db->root.get();
+}
+
+bool IsMeshOrProject(const Chunk3ds* root) {
+    return root->tag == kTagMeshFile3ds || root->tag == kTagProjectFile3ds;
 }
 
 // Resets or adds the parent's child with the tag and gives it a new long record.
@@ -428,32 +488,17 @@ void RefreshObjectIndex3ds(Database3ds* db) {
         RaiseError3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!db->objectIndexStale) {
-        return;
-    }
-    Chunk3ds* section = FindInTree(db->root.get(), kTagEditor3ds);
-    RebuildIndex(section, kTagNamedObject3ds, RecordName, db->objectIndex, db->objectIndexStale);
+    RefreshIndex(db, FindInTree(db->root.get(), kTagEditor3ds), kObjectIndex);
 }
 
 void FindNamedObject3ds(Database3ds* db, const char* name, Chunk3ds** found) {
-    if (db == nullptr || name == nullptr || found == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
+    if (CheckLookUp(db, name, found)) {
+        LookUp(db, name, found, kObjectIndex);
     }
-    *found = nullptr;
-    RefreshObjectIndex3ds(db);
-    if (ErrorPending3ds) {
-        return;
-    }
-    *found = LookUp(db->objectIndex.get(), name);
 }
 
 void MarkObjectIndexStale3ds(Database3ds* db) {
-    if (db == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    db->objectIndexStale = true;
+    MarkStale(db, kObjectIndex);
 }
 
 void RefreshMaterialIndex3ds(Database3ds* db) {
@@ -461,22 +506,17 @@ void RefreshMaterialIndex3ds(Database3ds* db) {
         RaiseError3ds(ERR_INVALID_ARG);
         return;
     }
-    if (!db->materialIndexStale) {
-        return;
-    }
     Chunk3ds* section = FindInTree(db->root.get(), kTagEditor3ds);
     if (section == nullptr) {
         section = FindInTree(db->root.get(), kTagMaterialLibrary3ds);
     }
-    RebuildIndex(section, kTagMaterial3ds, MaterialName, db->materialIndex, db->materialIndexStale);
+    RefreshIndex(db, section, kMaterialIndex);
 }
 
 void FindMaterialByName3ds(Database3ds* db, const char* name, Chunk3ds** found) {
-    if (db == nullptr || name == nullptr || found == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    if (!CheckLookUp(db, name, found)) {
         return;
     }
-    *found = nullptr;
     if (db->root == nullptr) {
         RaiseError3ds(ERR_INVALID_DATABASE);
         return;
@@ -485,19 +525,11 @@ void FindMaterialByName3ds(Database3ds* db, const char* name, Chunk3ds** found) 
         RaiseError3ds(ERR_WRONG_DATABASE);
         return;
     }
-    RefreshMaterialIndex3ds(db);
-    if (ErrorPending3ds) {
-        return;
-    }
-    *found = LookUp(db->materialIndex.get(), name);
+    LookUp(db, name, found, kMaterialIndex);
 }
 
 void MarkMaterialIndexStale3ds(Database3ds* db) {
-    if (db == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    db->materialIndexStale = true;
+    MarkStale(db, kMaterialIndex);
 }
 
 // --- Databases ---------------------------------------------------------------------
@@ -511,13 +543,7 @@ void InitDatabase3ds(std::unique_ptr<Database3ds>& db) {
             return;
         }
     }
-    db->root.reset();
-    db->objectIndexStale = true;
-    db->materialIndexStale = true;
-    db->nodeIndexStale = true;
-    db->objectIndex.reset();
-    db->materialIndex.reset();
-    db->nodeIndex.reset();
+    *db = Database3ds{};
 }
 
 void CreateNewDatabase3ds(Database3ds* db, DatabaseKind3ds kind) {
@@ -526,13 +552,7 @@ void CreateNewDatabase3ds(Database3ds* db, DatabaseKind3ds kind) {
         return;
     }
     // The indexes point into the old tree, so they go with it.
-    db->root.reset();
-    db->objectIndex.reset();
-    db->materialIndex.reset();
-    db->nodeIndex.reset();
-    db->objectIndexStale = true;
-    db->materialIndexStale = true;
-    db->nodeIndexStale = true;
+    *db = Database3ds{};
 
     std::unique_ptr<Chunk3ds> root;
     NewChunk3ds(&root);
@@ -595,33 +615,19 @@ void UpdateDatabaseDefaults3ds(Database3ds* db) {
 }
 
 void SetFileVersion3ds(Database3ds* db) {
-    if (db == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    Chunk3ds* root = DefaultsRoot(db, ERR_INVALID_DATA);
+    if (root == nullptr || root->tag != kTagMeshFile3ds) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATA);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds) {
-        return;
-    }
-    SetLongChild(db->root.get(), kTagFileVersion3ds, kFileVersion);
+    SetLongChild(root, kTagFileVersion3ds, kFileVersion);
 }
 
 void SetMeshVersion3ds(Database3ds* db) {
-    if (db == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    Chunk3ds* root = DefaultsRoot(db, ERR_INVALID_DATA);
+    if (root == nullptr || !IsMeshOrProject(root)) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATA);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds && db->root->tag != kTagProjectFile3ds) {
-        return;
-    }
-    Chunk3ds* section = FindOrAddSection(db->root.get(), kTagEditor3ds);
+    Chunk3ds* section = FindOrAddSection(root, kTagEditor3ds);
     if (ErrorPending3ds) {
         return;
     }
@@ -629,18 +635,11 @@ void SetMeshVersion3ds(Database3ds* db) {
 }
 
 void SetKeyframerHeader3ds(Database3ds* db) {
-    if (db == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    Chunk3ds* root = DefaultsRoot(db, ERR_INVALID_DATABASE);
+    if (root == nullptr || !IsMeshOrProject(root)) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATABASE);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds && db->root->tag != kTagProjectFile3ds) {
-        return;
-    }
-    Chunk3ds* section = FindOrAddSection(db->root.get(), kTagKeyframer3ds);
+    Chunk3ds* section = FindOrAddSection(root, kTagKeyframer3ds);
     if (ErrorPending3ds) {
         return;
     }

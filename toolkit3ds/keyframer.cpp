@@ -38,20 +38,19 @@ Chunk3ds* Find(Chunk3ds* start, uint32_t tag) {
     return found;
 }
 
-// The node's header record, loaded; none without header or record.
-NodeHeaderData3ds* LoadHeader(Chunk3ds* header) {
-    return header == nullptr ? nullptr
-                             : GetChunkData3ds<NodeHeaderData3ds>(ReadChunkData3ds(header));
+// The node's header chunk in *header and its record, loaded; none without
+// header or record.
+NodeHeaderData3ds* LoadHeader(Chunk3ds* node, Chunk3ds** header) {
+    *header = Find(node, kTagNodeHeader3ds);
+    return *header == nullptr ? nullptr
+                              : GetChunkData3ds<NodeHeaderData3ds>(ReadChunkData3ds(*header));
 }
 
 // Resolves the parent name below one node's header into its parent number.
 void LinkNode(Chunk3ds* node) {
-    Chunk3ds* header = Find(node, kTagNodeHeader3ds);
-    NodeHeaderData3ds* record = LoadHeader(header);
-    if (ErrorPending3ds) {
-        return;
-    }
-    if (record == nullptr) {
+    Chunk3ds* header = nullptr;
+    NodeHeaderData3ds* record = LoadHeader(node, &header);
+    if (ErrorPending3ds || record == nullptr) {
         return;
     }
     uint16_t parentId = kNoNode3ds;
@@ -164,12 +163,9 @@ uint16_t GetNodeId3ds(Chunk3ds* node) {
 }
 
 void RecordNode3ds(Chunk3ds* node) {
-    Chunk3ds* header = Find(node, kTagNodeHeader3ds);
-    NodeHeaderData3ds* record = LoadHeader(header);
-    if (ErrorPending3ds) {
-        return;
-    }
-    if (record == nullptr) {
+    Chunk3ds* header = nullptr;
+    NodeHeaderData3ds* record = LoadHeader(node, &header);
+    if (ErrorPending3ds || record == nullptr) {
         return;
     }
     try {

@@ -1,11 +1,10 @@
 #include "toolkit3ds/material.h"
 
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/put_support.h"
 
 #include <algorithm>
 #include <cmath>
-#include <new>
-#include <string_view>
 #include <utility>
 
 namespace {
@@ -53,11 +52,6 @@ constexpr MapSlot kMapSlots[] = {
     {&Material3ds::reflectionMask, kTagReflectionMask3ds, kTagReflectionMaskData3ds},
 };
 
-// A text as it is written: up to its first zero byte.
-std::string_view Text(const std::string& text) {
-    return text.c_str();
-}
-
 // Percentages and colour bytes are computed in double: the product of a float
 // and 100 or 255 is exact there, so truncation sees the stored value's true
 // product. Truncation is toward zero; beyond a short's range the value
@@ -100,40 +94,16 @@ ColorByteData3ds ColorBytes(const ColorFloatData3ds& color) {
     return {ColorByte(color.red), ColorByte(color.green), ColorByte(color.blue)};
 }
 
-// A new chunk with the tag inserted in order under the parent; none after an error.
-Chunk3ds* AddChunk(Chunk3ds* parent, ChunkTag3ds tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkWithTag3ds(&chunk, tag);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    return InsertChildInOrder3ds(parent, std::move(chunk));
-}
-
-// As AddChunk, with a new record of the tag's layout; returns the record.
-template <typename Layout> Layout* AddRecord(Chunk3ds* parent, ChunkTag3ds tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    auto* record = GetChunkData3ds<Layout>(NewChunkAndData3ds(&chunk, tag));
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    InsertChildInOrder3ds(parent, std::move(chunk));
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    return record;
-}
-
 void AddText(Chunk3ds* parent, ChunkTag3ds tag, const std::string& text) {
-    auto* record = AddRecord<StringData3ds>(parent, tag);
+    auto* record = AddRecord3ds<StringData3ds>(parent, tag);
     if (ErrorPending3ds) {
         return;
     }
-    record->text = DupString3ds(Text(text));
+    record->text = DupString3ds(WrittenText3ds(text));
 }
 
 void AddPercent(Chunk3ds* parent, int16_t percent) {
-    auto* record = AddRecord<ShortData3ds>(parent, kTagPercentInt3ds);
+    auto* record = AddRecord3ds<ShortData3ds>(parent, kTagPercentInt3ds);
     if (ErrorPending3ds) {
         return;
     }
@@ -142,7 +112,7 @@ void AddPercent(Chunk3ds* parent, int16_t percent) {
 
 // A container holding one percentage.
 void AddPercentContainer(Chunk3ds* parent, ChunkTag3ds tag, int16_t percent) {
-    Chunk3ds* container = AddChunk(parent, tag);
+    Chunk3ds* container = AddChunk3ds(parent, tag);
     if (ErrorPending3ds) {
         return;
     }
@@ -151,12 +121,12 @@ void AddPercentContainer(Chunk3ds* parent, ChunkTag3ds tag, int16_t percent) {
 
 // A container holding the colour as bytes twice: 0x0011, then 0x0012.
 void AddColorContainer(Chunk3ds* parent, ChunkTag3ds tag, const ColorFloatData3ds& color) {
-    Chunk3ds* container = AddChunk(parent, tag);
+    Chunk3ds* container = AddChunk3ds(parent, tag);
     if (ErrorPending3ds) {
         return;
     }
     for (ChunkTag3ds byteTag : {kTagColorByte3ds, kTagLinColorByte3ds}) {
-        auto* record = AddRecord<ColorByteData3ds>(container, byteTag);
+        auto* record = AddRecord3ds<ColorByteData3ds>(container, byteTag);
         if (ErrorPending3ds) {
             return;
         }
@@ -165,7 +135,7 @@ void AddColorContainer(Chunk3ds* parent, ChunkTag3ds tag, const ColorFloatData3d
 }
 
 template <typename Layout> void AddValue(Chunk3ds* parent, ChunkTag3ds tag, const Layout& value) {
-    auto* record = AddRecord<Layout>(parent, tag);
+    auto* record = AddRecord3ds<Layout>(parent, tag);
     if (ErrorPending3ds) {
         return;
     }
@@ -268,15 +238,11 @@ void PutMapParameters(Chunk3ds* mapChunk, const MaterialMap3ds& map) {
     }
 }
 
-bool FitsCapacity(const std::string& text, uint32_t capacity) {
-    return Text(text).size() <= capacity;
-}
-
 // Every text the put would write fits its capacity; raises ERR_STRING_TOO_LONG otherwise.
 bool CheckTexts(const Material3ds& material) {
-    bool fits = FitsCapacity(material.name, kMaterialNameCapacity3ds);
+    bool fits = FitsCapacity3ds(material.name, kMaterialNameCapacity3ds);
     for (const MapSlot& slot : kMapSlots) {
-        fits = fits && FitsCapacity((material.*slot.map).fileName, kMapFileNameCapacity3ds);
+        fits = fits && FitsCapacity3ds((material.*slot.map).fileName, kMapFileNameCapacity3ds);
     }
     if (!fits) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
@@ -290,15 +256,7 @@ Chunk3ds* MaterialParent(Chunk3ds* root) {
     if (root->tag == kTagMaterialLibrary3ds) {
         return root;
     }
-    Chunk3ds* section = nullptr;
-    SearchChunk3ds(root, kTagEditor3ds, &section);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    if (section != nullptr) {
-        return section;
-    }
-    return AddChunk(root, kTagEditor3ds);
+    return FindOrAddEditor3ds(root);
 }
 
 // The material chunk to fill: the one of that name emptied in its place, with
@@ -311,20 +269,12 @@ Chunk3ds* MaterialChunk(Database3ds* db, Chunk3ds* parent, const Material3ds& ma
         return nullptr;
     }
     if (existing == nullptr) {
-        return AddChunk(parent, kTagMaterial3ds);
+        return AddChunk3ds(parent, kTagMaterial3ds);
     }
-    Chunk3ds* extra = nullptr;
-    SearchChunk3ds(existing, kTagExtraData3ds, &extra);
+    EmptyKeepingExtraData3ds(existing, extraData);
     if (ErrorPending3ds) {
         return nullptr;
     }
-    if (extra != nullptr) {
-        DuplicateChunk3ds(extra, extraData);
-        if (ErrorPending3ds) {
-            return nullptr;
-        }
-    }
-    EmptyChunk3ds(existing);
     existing->tag = kTagMaterial3ds;
     return existing;
 }
@@ -366,7 +316,7 @@ void PutProperties(Chunk3ds* chunk, const Material3ds& material) {
         return;
     }
     if (material.transparencyFalloff < 0) {
-        AddChunk(chunk, kTagMatFalloffIn3ds);
+        AddChunk3ds(chunk, kTagMatFalloffIn3ds);
         if (ErrorPending3ds) {
             return;
         }
@@ -386,7 +336,7 @@ void PutProperties(Chunk3ds* chunk, const Material3ds& material) {
         return;
     }
     if (material.twoSided) {
-        AddChunk(chunk, kTagMatTwoSided3ds);
+        AddChunk3ds(chunk, kTagMatTwoSided3ds);
         if (ErrorPending3ds) {
             return;
         }
@@ -409,7 +359,7 @@ void PutProperties(Chunk3ds* chunk, const Material3ds& material) {
         if (!set) {
             continue;
         }
-        AddChunk(chunk, tag);
+        AddChunk3ds(chunk, tag);
         if (ErrorPending3ds) {
             return;
         }
@@ -419,10 +369,10 @@ void PutProperties(Chunk3ds* chunk, const Material3ds& material) {
 // The reflection map has only an amount (truncated) and a file name, possibly empty.
 void PutReflectionMap(Chunk3ds* chunk, const Material3ds& material) {
     const MaterialMap3ds& map = material.reflectionMap;
-    if (Text(map.fileName).empty() && !material.autoReflect) {
+    if (WrittenText3ds(map.fileName).empty() && !material.autoReflect) {
         return;
     }
-    Chunk3ds* mapChunk = AddChunk(chunk, kTagReflectionMap3ds);
+    Chunk3ds* mapChunk = AddChunk3ds(chunk, kTagReflectionMap3ds);
     if (ErrorPending3ds) {
         return;
     }
@@ -443,7 +393,7 @@ void PutMaps(Chunk3ds* chunk, const Material3ds& material) {
             continue;
         }
         const MaterialMap3ds& map = material.*slot.map;
-        if (Text(map.fileName).empty()) {
+        if (WrittenText3ds(map.fileName).empty()) {
             continue;
         }
         std::unique_ptr<Chunk3ds> mapChunk;
@@ -467,7 +417,7 @@ void PutMaps(Chunk3ds* chunk, const Material3ds& material) {
             return;
         }
         if (!map.mapData.empty()) {
-            auto* record = AddRecord<RawData3ds>(chunk, slot.dataTag);
+            auto* record = AddRecord3ds<RawData3ds>(chunk, slot.dataTag);
             if (ErrorPending3ds) {
                 return;
             }
@@ -480,7 +430,7 @@ void PutMaps(Chunk3ds* chunk, const Material3ds& material) {
             flags |= kAutoReflectOptionB;
         }
         // The two leading bytes keep the 0 of a new record.
-        auto* record = AddRecord<AutoReflectionData3ds>(chunk, kTagMatAutoReflection3ds);
+        auto* record = AddRecord3ds<AutoReflectionData3ds>(chunk, kTagMatAutoReflection3ds);
         if (ErrorPending3ds) {
             return;
         }
@@ -520,19 +470,7 @@ void PutMaterialChunks(Database3ds* db, const Material3ds& material) {
 } // namespace
 
 void InitMaterial3ds(std::unique_ptr<Material3ds>* handle) {
-    if (handle == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    try {
-        if (*handle == nullptr) {
-            *handle = std::make_unique<Material3ds>();
-        } else {
-            **handle = Material3ds{};
-        }
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    InitRecord3ds(handle);
 }
 
 void InitMaterialMap3ds(MaterialMap3ds* map) {
@@ -544,32 +482,16 @@ void InitMaterialMap3ds(MaterialMap3ds* map) {
 }
 
 void ReleaseMaterial3ds(std::unique_ptr<Material3ds>* handle) {
-    if (handle != nullptr) {
-        handle->reset();
-    }
+    ReleaseRecord3ds(handle);
 }
 
 void PutMaterial3ds(Database3ds* db, const Material3ds* material) {
-    if (db == nullptr || material == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    if (!CheckPutTarget3ds(db, material,
+                           {kTagMeshFile3ds, kTagProjectFile3ds, kTagMaterialLibrary3ds}) ||
+        !CheckTexts(*material)) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATABASE);
-        return;
-    }
-    if (GetDatabaseKind3ds(db) == kDatabaseNone3ds) {
-        RaiseError3ds(ERR_WRONG_DATABASE);
-        return;
-    }
-    if (!CheckTexts(*material)) {
-        return;
-    }
-    try {
-        PutMaterialChunks(db, *material);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    GuardAllocations3ds([&] { PutMaterialChunks(db, *material); });
 }
 
 void PutMapChunks3ds(Chunk3ds* mapChunk, const MaterialMap3ds* map) {
@@ -577,16 +499,12 @@ void PutMapChunks3ds(Chunk3ds* mapChunk, const MaterialMap3ds* map) {
         RaiseError3ds(ERR_INVALID_ARG);
         return;
     }
-    if (Text(map->fileName).empty()) {
+    if (WrittenText3ds(map->fileName).empty()) {
         return;
     }
-    if (!FitsCapacity(map->fileName, kMapFileNameCapacity3ds)) {
+    if (!FitsCapacity3ds(map->fileName, kMapFileNameCapacity3ds)) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
         return;
     }
-    try {
-        PutMapParameters(mapChunk, *map);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    GuardAllocations3ds([&] { PutMapParameters(mapChunk, *map); });
 }

@@ -1,22 +1,13 @@
 #include "toolkit3ds/mesh_object.h"
 
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/put_support.h"
 
 #include <algorithm>
 #include <new>
-#include <string_view>
 #include <utility>
 
 namespace {
-
-// A text as it is written: up to its first zero byte.
-std::string_view Text(const std::string& text) {
-    return text.c_str();
-}
-
-bool FitsCapacity(const std::string& text, uint32_t capacity) {
-    return Text(text).size() <= capacity;
-}
 
 // A present array (not empty) that holds fewer elements than its count.
 template <typename T> bool IsShort(const std::vector<T>& array, size_t count) {
@@ -47,7 +38,7 @@ template <typename T> bool SizeArray(std::vector<T>& array, size_t count) {
 // Checks that the put can write the mesh: every text it writes fits and every
 // array it reads holds its count. Raises the error and returns false otherwise.
 bool CheckMesh(const Mesh3ds& mesh) {
-    bool textsFit = FitsCapacity(mesh.name, kMeshNameCapacity3ds);
+    bool textsFit = FitsCapacity3ds(mesh.name, kMeshNameCapacity3ds);
     bool arraysHold =
         !(mesh.vertexCount > 0 && IsShort(mesh.vertices, mesh.vertexCount)) &&
         !(mesh.texVertexCount > 0 && IsShort(mesh.texVertices, mesh.texVertexCount)) &&
@@ -59,16 +50,16 @@ bool CheckMesh(const Mesh3ds& mesh) {
         for (size_t i = 0; i < mesh.matGroupCount && i < mesh.matGroups.size(); ++i) {
             const MatGroup3ds& group = mesh.matGroups[i];
             arraysHold = arraysHold && group.faces.size() >= group.faceCount;
-            textsFit = textsFit && FitsCapacity(group.name, kMatGroupNameCapacity3ds);
+            textsFit = textsFit && FitsCapacity3ds(group.name, kMatGroupNameCapacity3ds);
         }
         for (const std::string& name : mesh.boxMapNames) {
             textsFit =
-                textsFit && (!mesh.useBoxMap || FitsCapacity(name, kMatGroupNameCapacity3ds));
+                textsFit && (!mesh.useBoxMap || FitsCapacity3ds(name, kMatGroupNameCapacity3ds));
         }
     }
     if (!mesh.procData.empty()) {
         arraysHold = arraysHold && mesh.procData.size() >= mesh.procSize;
-        textsFit = textsFit && FitsCapacity(mesh.procName, kProcNameCapacity3ds);
+        textsFit = textsFit && FitsCapacity3ds(mesh.procName, kProcNameCapacity3ds);
     }
     if (!textsFit) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
@@ -81,39 +72,13 @@ bool CheckMesh(const Mesh3ds& mesh) {
     return true;
 }
 
-// Makes a chunk with its record (none for containers and flags) and inserts it
-// in order under the parent. A failure adds ERR_PUT_MESH_FAILED behind its cause.
+// Chunks the mesh put makes: a failure adds ERR_PUT_MESH_FAILED behind its cause.
 Chunk3ds* AddMeshChunk(Chunk3ds* parent, ChunkTag3ds tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkAndData3ds(&chunk, tag);
-    if (ErrorPending3ds) {
-        RaiseError3ds(ERR_PUT_MESH_FAILED);
-        return nullptr;
-    }
-    Chunk3ds* added = InsertChildInOrder3ds(parent, std::move(chunk));
-    if (ErrorPending3ds) {
-        RaiseError3ds(ERR_PUT_MESH_FAILED);
-        return nullptr;
-    }
-    return added;
+    return AddChunk3ds(parent, tag, ERR_PUT_MESH_FAILED);
 }
 
 template <typename Layout> Layout* AddMeshRecord(Chunk3ds* parent, ChunkTag3ds tag) {
-    Chunk3ds* chunk = AddMeshChunk(parent, tag);
-    return chunk == nullptr ? nullptr : GetChunkData3ds<Layout>(chunk);
-}
-
-// The 3D editor section, made when absent.
-Chunk3ds* EditorSection(Chunk3ds* root) {
-    Chunk3ds* section = nullptr;
-    SearchChunk3ds(root, kTagEditor3ds, &section);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    if (section != nullptr) {
-        return section;
-    }
-    return AddMeshChunk(root, kTagEditor3ds);
+    return AddRecord3ds<Layout>(parent, tag, ERR_PUT_MESH_FAILED);
 }
 
 // The object chunk to fill: the object of that name emptied in its place, with
@@ -128,17 +93,12 @@ Chunk3ds* ObjectChunk(Database3ds* db, Chunk3ds* section, const Mesh3ds& mesh,
     if (existing == nullptr) {
         return AddMeshChunk(section, kTagNamedObject3ds);
     }
-    Chunk3ds* extra = nullptr;
-    SearchChunk3ds(existing, kTagExtraData3ds, &extra);
-    if (extra != nullptr) {
-        DuplicateChunk3ds(extra, extraData);
-    }
+    EmptyKeepingExtraData3ds(existing, extraData);
     if (ErrorPending3ds) {
         RaiseError3ds(ERR_PUT_MESH_FAILED);
         return nullptr;
     }
-    // The index points at the old object, whose name goes now.
-    EmptyChunk3ds(existing);
+    // The index points at the old object, whose name is gone now.
     existing->tag = kTagNamedObject3ds;
     MarkObjectIndexStale3ds(db);
     NewChunkData3ds(existing);
@@ -162,7 +122,7 @@ void PutFaces(Chunk3ds* meshChunk, const Mesh3ds& mesh) {
         if (ErrorPending3ds) {
             return;
         }
-        record->name.assign(Text(group.name));
+        record->name.assign(WrittenText3ds(group.name));
         if (group.faceCount > 0) {
             record->faces = Prefix(group.faces, group.faceCount);
         }
@@ -180,7 +140,7 @@ void PutFaces(Chunk3ds* meshChunk, const Mesh3ds& mesh) {
             return;
         }
         for (size_t i = 0; i < record->names.size(); ++i) {
-            record->names[i].assign(Text(mesh.boxMapNames[i]));
+            record->names[i].assign(WrittenText3ds(mesh.boxMapNames[i]));
         }
     }
 }
@@ -244,7 +204,7 @@ void PutTriangleMesh(Chunk3ds* meshChunk, const Mesh3ds& mesh) {
         if (ErrorPending3ds) {
             return;
         }
-        name->text.assign(Text(mesh.procName));
+        name->text.assign(WrittenText3ds(mesh.procName));
         auto* data = AddMeshRecord<RawData3ds>(meshChunk, kTagProcedureData3ds);
         if (ErrorPending3ds) {
             return;
@@ -276,7 +236,7 @@ void PutObjectFlags(Chunk3ds* object, const Mesh3ds& mesh) {
 }
 
 void PutMeshChunks(Database3ds* db, const Mesh3ds& mesh) {
-    Chunk3ds* section = EditorSection(db->root.get());
+    Chunk3ds* section = FindOrAddEditor3ds(db->root.get(), ERR_PUT_MESH_FAILED);
     if (ErrorPending3ds) {
         return;
     }
@@ -285,7 +245,7 @@ void PutMeshChunks(Database3ds* db, const Mesh3ds& mesh) {
     if (ErrorPending3ds) {
         return;
     }
-    GetChunkData3ds<StringData3ds>(object)->text.assign(Text(mesh.name));
+    GetChunkData3ds<StringData3ds>(object)->text.assign(WrittenText3ds(mesh.name));
     MarkObjectIndexStale3ds(db);
     if (ErrorPending3ds) {
         return;
@@ -420,9 +380,7 @@ void FreeMeshObjField3ds(Mesh3ds* mesh, uint32_t fields) {
 }
 
 void ReleaseMeshObj3ds(std::unique_ptr<Mesh3ds>* mesh) {
-    if (mesh != nullptr) {
-        mesh->reset();
-    }
+    ReleaseRecord3ds(mesh);
 }
 
 void CenterMeshMatrix3ds(Mesh3ds* mesh) {
@@ -457,24 +415,8 @@ void CenterMeshMatrix3ds(Mesh3ds* mesh) {
 }
 
 void PutMesh3ds(Database3ds* db, const Mesh3ds* mesh) {
-    if (db == nullptr || mesh == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
+    if (!CheckPutTarget3ds(db, mesh, {kTagMeshFile3ds, kTagProjectFile3ds}) || !CheckMesh(*mesh)) {
         return;
     }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATABASE);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds && db->root->tag != kTagProjectFile3ds) {
-        RaiseError3ds(ERR_WRONG_DATABASE);
-        return;
-    }
-    if (!CheckMesh(*mesh)) {
-        return;
-    }
-    try {
-        PutMeshChunks(db, *mesh);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    GuardAllocations3ds([&] { PutMeshChunks(db, *mesh); });
 }

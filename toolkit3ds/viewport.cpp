@@ -2,9 +2,8 @@
 
 #include "toolkit3ds/chunk_data.h"
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/put_support.h"
 
-#include <new>
-#include <string_view>
 #include <utility>
 
 namespace {
@@ -36,10 +35,6 @@ bool IsOrthographic(uint32_t viewType) {
     return viewType >= kViewTop3ds && viewType <= kViewBack3ds;
 }
 
-std::string_view Text(const std::string& text) {
-    return text.c_str();
-}
-
 // The record checks shared by the three puts; each raises its error.
 bool CheckViewport(const Viewport3ds& viewport) {
     const uint32_t type = viewport.viewType;
@@ -50,22 +45,11 @@ bool CheckViewport(const Viewport3ds& viewport) {
         return false;
     }
     if (type == kViewCamera3ds &&
-        Text(viewport.cameraName).size() > kViewportCameraNameCapacity3ds) {
+        !FitsCapacity3ds(viewport.cameraName, kViewportCameraNameCapacity3ds)) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
         return false;
     }
     return true;
-}
-
-// A new chunk with its record (none for a container) inserted in order under
-// the parent; returns it, or none after an error.
-Chunk3ds* AddChunk(Chunk3ds* parent, ChunkTag3ds tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkAndData3ds(&chunk, tag);
-    if (ErrorPending3ds) {
-        return nullptr;
-    }
-    return InsertChildInOrder3ds(parent, std::move(chunk));
 }
 
 // The root's direct child with the tag, made when absent.
@@ -75,7 +59,7 @@ Chunk3ds* RootSection(Chunk3ds* root, ChunkTag3ds tag) {
     if (section != nullptr) {
         return section;
     }
-    return AddChunk(root, tag);
+    return AddChunk3ds(root, tag);
 }
 
 void FillEntry(ViewportEntryData3ds& entry, const Viewport3ds& viewport) {
@@ -99,28 +83,22 @@ void FillEntry(ViewportEntryData3ds& entry, const Viewport3ds& viewport) {
     } else if (viewport.viewType == kViewCamera3ds) {
         entry.horizAngle = kFixedHorizAngle;
         entry.vertAngle = kFixedVertAngle;
-        entry.cameraName.assign(Text(viewport.cameraName));
+        entry.cameraName.assign(WrittenText3ds(viewport.cameraName));
     }
 }
 
 void PutLayout(Chunk3ds* section, const Viewport3ds& viewport) {
-    Chunk3ds* layout = nullptr;
-    ResetOrAddChild3ds(section, kTagViewportLayout3ds, &layout);
+    Chunk3ds* layout = ResetChild3ds(section, kTagViewportLayout3ds);
     if (ErrorPending3ds) {
         return;
     }
-    auto* state = GetChunkData3ds<ViewportLayoutData3ds>(NewChunkData3ds(layout));
-    if (ErrorPending3ds) {
-        return;
-    }
-    state->state = kLayoutState;
+    GetChunkData3ds<ViewportLayoutData3ds>(layout)->state = kLayoutState;
 
-    Chunk3ds* sizeChunk = AddChunk(layout, kTagViewportSize3ds);
+    auto* size = AddRecord3ds<ViewportSizeData3ds>(layout, kTagViewportSize3ds);
     if (ErrorPending3ds) {
         return;
     }
-    *GetChunkData3ds<ViewportSizeData3ds>(sizeChunk) = {viewport.left, viewport.top, viewport.width,
-                                                        viewport.height};
+    *size = {viewport.left, viewport.top, viewport.width, viewport.height};
 
     // One entry, copied five times under each of its two tags.
     std::unique_ptr<Chunk3ds> entry;
@@ -150,8 +128,7 @@ void PutView(Chunk3ds* section, const Viewport3ds& viewport) {
     if (section->tag != kTagEditor3ds) {
         return;
     }
-    Chunk3ds* defaultView = nullptr;
-    ResetOrAddChild3ds(section, kTagDefaultView3ds, &defaultView);
+    Chunk3ds* defaultView = ResetChild3ds(section, kTagDefaultView3ds);
     if (ErrorPending3ds) {
         return;
     }
@@ -159,7 +136,7 @@ void PutView(Chunk3ds* section, const Viewport3ds& viewport) {
     if (viewTag == kTagNone3ds) {
         return;
     }
-    Chunk3ds* view = AddChunk(defaultView, viewTag);
+    Chunk3ds* view = AddChunk3ds(defaultView, viewTag);
     if (ErrorPending3ds) {
         return;
     }
@@ -173,51 +150,39 @@ void PutView(Chunk3ds* section, const Viewport3ds& viewport) {
                                                    viewport.userHorizAngle, viewport.userVertAngle,
                                                    kUserBackAngle};
     } else {
-        GetChunkData3ds<StringData3ds>(view)->text.assign(Text(viewport.cameraName));
+        GetChunkData3ds<StringData3ds>(view)->text.assign(WrittenText3ds(viewport.cameraName));
     }
 }
 
-} // namespace
-
-void InitViewport3ds(std::unique_ptr<Viewport3ds>* viewport) {
-    if (viewport == nullptr) {
+// One of the two steps of PutViewport3ds on its own, after the argument checks.
+void PutSectionStep(Chunk3ds* section, const Viewport3ds* viewport,
+                    void (*step)(Chunk3ds*, const Viewport3ds&)) {
+    if (section == nullptr || viewport == nullptr) {
         RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    try {
-        if (*viewport == nullptr) {
-            *viewport = std::make_unique<Viewport3ds>();
-        } else {
-            **viewport = Viewport3ds{};
-        }
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
-}
-
-void ReleaseViewport3ds(std::unique_ptr<Viewport3ds>* viewport) {
-    if (viewport != nullptr) {
-        viewport->reset();
-    }
-}
-
-void PutViewport3ds(Database3ds* db, const Viewport3ds* viewport) {
-    if (db == nullptr || viewport == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    if (db->root == nullptr) {
-        RaiseError3ds(ERR_INVALID_DATABASE);
-        return;
-    }
-    if (db->root->tag != kTagMeshFile3ds && db->root->tag != kTagProjectFile3ds) {
-        RaiseError3ds(ERR_WRONG_DATABASE);
         return;
     }
     if (!CheckViewport(*viewport)) {
         return;
     }
-    try {
+    GuardAllocations3ds([&] { step(section, *viewport); });
+}
+
+} // namespace
+
+void InitViewport3ds(std::unique_ptr<Viewport3ds>* viewport) {
+    InitRecord3ds(viewport);
+}
+
+void ReleaseViewport3ds(std::unique_ptr<Viewport3ds>* viewport) {
+    ReleaseRecord3ds(viewport);
+}
+
+void PutViewport3ds(Database3ds* db, const Viewport3ds* viewport) {
+    if (!CheckPutTarget3ds(db, viewport, {kTagMeshFile3ds, kTagProjectFile3ds}) ||
+        !CheckViewport(*viewport)) {
+        return;
+    }
+    GuardAllocations3ds([&] {
         Chunk3ds* editor = RootSection(db->root.get(), kTagEditor3ds);
         if (ErrorPending3ds) {
             return;
@@ -235,37 +200,13 @@ void PutViewport3ds(Database3ds* db, const Viewport3ds* viewport) {
             return;
         }
         PutLayout(keyframer, *viewport);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    });
 }
 
 void PutViewportLayout3ds(Chunk3ds* section, const Viewport3ds* viewport) {
-    if (section == nullptr || viewport == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    if (!CheckViewport(*viewport)) {
-        return;
-    }
-    try {
-        PutLayout(section, *viewport);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    PutSectionStep(section, viewport, PutLayout);
 }
 
 void PutDefaultView3ds(Chunk3ds* section, const Viewport3ds* viewport) {
-    if (section == nullptr || viewport == nullptr) {
-        RaiseError3ds(ERR_INVALID_ARG);
-        return;
-    }
-    if (!CheckViewport(*viewport)) {
-        return;
-    }
-    try {
-        PutView(section, *viewport);
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
-    }
+    PutSectionStep(section, viewport, PutView);
 }

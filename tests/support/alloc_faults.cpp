@@ -1,5 +1,6 @@
 #include "tests/support/alloc_faults.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -8,6 +9,7 @@ namespace {
 struct FaultState {
     long remaining = -1; // allocations left before the failure; -1 disarmed
     bool failed = false;
+    std::size_t largest = 0; // the largest allocation since the last reset
 };
 
 FaultState faults;
@@ -24,7 +26,16 @@ bool StopAllocationFaults() {
     return faults.failed;
 }
 
+void ResetLargestAllocation() {
+    faults.largest = 0;
+}
+
+std::size_t LargestAllocation() {
+    return faults.largest;
+}
+
 void* FaultyAllocate(std::size_t size) {
+    faults.largest = std::max(faults.largest, size);
     if (faults.remaining == 0) {
         faults.remaining = -1;
         faults.failed = true;

@@ -1,11 +1,7 @@
 #pragma once
-// Allocation fault injection. A test program that wants it replaces the
-// global allocation functions with these, in one of its own source files:
-//
-//   void* operator new(std::size_t size) { return FaultyAllocate(size); }
-//   void operator delete(void* block) noexcept { FaultyFree(block); }
-//   void operator delete(void* block, std::size_t) noexcept { FaultyFree(block); }
-//
+// Allocation fault injection and accounting. A test program that wants them
+// routes the global allocation functions through FaultyAllocate and
+// FaultyFree by including allocation_hooks.h in one of its source files.
 // Disarmed, they behave as the standard ones.
 
 #include <cstddef>
@@ -15,6 +11,10 @@
 void FailAllocationAfter(long successes);
 // Disarms the injector; returns whether the armed failure happened.
 bool StopAllocationFaults();
+
+// The largest single allocation since the last reset.
+void ResetLargestAllocation();
+std::size_t LargestAllocation();
 
 void* FaultyAllocate(std::size_t size);
 void FaultyFree(void* block) noexcept;

@@ -1,12 +1,18 @@
 #include "tests/support/chunk_reader.h"
 
+#include "toolkit3ds/chunk_data.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cstdio>
 
 namespace {
 
 constexpr size_t kHeaderSize = 6;
+
+// Containers nest a few levels deep; a file that claims more is broken.
+constexpr int kMaxDepth = 16;
 
 bool InRange(const std::vector<unsigned char>& bytes, size_t offset, size_t count) {
     if (offset > bytes.size() || bytes.size() - offset < count) {
@@ -15,6 +21,21 @@ bool InRange(const std::vector<unsigned char>& bytes, size_t offset, size_t coun
         return false;
     }
     return true;
+}
+
+ChunkTreeView ReadNode(const std::vector<unsigned char>& bytes, const ChunkView& chunk, int depth) {
+    ChunkTreeView node{chunk, {}};
+    if (GetChunkKind3ds(chunk.tag) != ChunkKind3ds::kContainer) {
+        return node;
+    }
+    if (depth >= kMaxDepth) {
+        ADD_FAILURE() << "containers nested deeper than " << kMaxDepth;
+        return node;
+    }
+    for (const ChunkView& child : ReadSubChunks(bytes, chunk)) {
+        node.children.push_back(ReadNode(bytes, child, depth + 1));
+    }
+    return node;
 }
 
 } // namespace
@@ -92,4 +113,28 @@ std::vector<uint16_t> ChunkTags(const std::vector<ChunkView>& chunks) {
         tags.push_back(chunk.tag);
     }
     return tags;
+}
+
+ChunkTreeView ReadChunkTree(const std::vector<unsigned char>& bytes) {
+    const std::vector<ChunkView> roots = ReadChunkList(bytes, 0, bytes.size());
+    if (roots.size() != 1) {
+        ADD_FAILURE() << "expected one root chunk filling the " << bytes.size() << " bytes, found "
+                      << roots.size() << " chunks";
+        return {};
+    }
+    return ReadNode(bytes, roots[0], 0);
+}
+
+std::string DescribeChunkTree(const ChunkTreeView& tree) {
+    char tag[8];
+    std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(tree.chunk.tag));
+    std::string text = tag;
+    if (!tree.children.empty()) {
+        text += '(';
+        for (size_t i = 0; i < tree.children.size(); ++i) {
+            text += (i == 0 ? "" : " ") + DescribeChunkTree(tree.children[i]);
+        }
+        text += ')';
+    }
+    return text;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A small reader of written 3DS bytes, for tests: walks chunk headers and
-// reads little-endian values, so that a test can check what a writer produced
-// without going through the toolkit's own reading code.
+// A small reader of written 3DS bytes, for tests: walks chunk headers, reads
+// little-endian values and reads a whole file back as a tree of chunk
+// headers, so that a test can check what a writer produced without going
+// through the toolkit's own reading code.
 //
 // Every function adds a GoogleTest failure (and returns what it has, or 0)
 // when the bytes do not hold what is asked for; none of them reads out of range.
@@ -34,3 +35,18 @@ std::vector<unsigned char> ChunkData(const std::vector<unsigned char>& bytes,
                                      const ChunkView& chunk, size_t count);
 // The tags of a chunk list, in order.
 std::vector<uint16_t> ChunkTags(const std::vector<ChunkView>& chunks);
+
+struct ChunkTreeView {
+    ChunkView chunk;
+    std::vector<ChunkTreeView> children; // only for containers (chunks without data)
+};
+
+// Reads the bytes as one root chunk whose length is the size of the bytes,
+// descending into every container tag of the toolkit's tag table; other
+// chunks are leaves, whatever follows their data. A length that does not fit
+// its parent fails the test, and so do bytes that are not exactly one chunk.
+ChunkTreeView ReadChunkTree(const std::vector<unsigned char>& bytes);
+
+// The tree as text, tags in upper-case hex with each container's children in
+// parentheses: "4D4D(0002 3D3D(3D3E) B000(B00A))".
+std::string DescribeChunkTree(const ChunkTreeView& tree);

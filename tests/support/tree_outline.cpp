@@ -1,6 +1,6 @@
 #include "tests/support/tree_outline.h"
 
-#include "tests/support/temp_dir.h"
+#include "tests/support/toolkit_state.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 
@@ -14,6 +14,16 @@ std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
     InitDatabase3ds(db);
     CreateNewDatabase3ds(db.get(), kind);
     return db;
+}
+
+std::unique_ptr<Chunk3ds> MakeChunk(uint32_t tag) {
+    std::unique_ptr<Chunk3ds> chunk;
+    NewChunkAndData3ds(&chunk, tag);
+    return chunk;
+}
+
+Chunk3ds* AppendChunk(Chunk3ds* parent, uint32_t tag) {
+    return AppendChild3ds(parent, MakeChunk(tag));
 }
 
 std::string TreeOutline(const Chunk3ds* chunk) {
@@ -42,6 +52,16 @@ std::vector<uint32_t> ChildTags(const Chunk3ds* chunk) {
     return tags;
 }
 
+std::string ChildOutline(const Chunk3ds* chunk) {
+    std::string text;
+    for (const Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
+        char tag[8];
+        std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(child->tag));
+        text += (text.empty() ? "" : " ") + std::string(tag);
+    }
+    return text;
+}
+
 std::vector<Chunk3ds*> Children(Chunk3ds* chunk) {
     std::vector<Chunk3ds*> children;
     for (Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
@@ -53,6 +73,22 @@ std::vector<Chunk3ds*> Children(Chunk3ds* chunk) {
 Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag) {
     Chunk3ds* found = nullptr;
     SearchChunk3ds(start, tag, &found);
+    return found;
+}
+
+Chunk3ds* Editor(Database3ds& db) {
+    return FindChunk(db.root.get(), kTagEditor3ds);
+}
+
+Chunk3ds* ObjectByName(Database3ds& db, const std::string& name) {
+    Chunk3ds* found = nullptr;
+    FindNamedObject3ds(&db, name.c_str(), &found);
+    return found;
+}
+
+Chunk3ds* MaterialByName(Database3ds& db, const std::string& name) {
+    Chunk3ds* found = nullptr;
+    FindMaterialByName3ds(&db, name.c_str(), &found);
     return found;
 }
 
@@ -96,14 +132,7 @@ std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
 }
 
 std::vector<int32_t> ErrorCodes() {
-    std::vector<int32_t> codes;
-    for (const ErrorRecord3ds& entry : ErrorList3ds()) {
-        if (entry.code == 0) {
-            break;
-        }
-        codes.push_back(entry.code);
-    }
-    return codes;
+    return RaisedErrors();
 }
 
 std::vector<unsigned char> Hex(const char* digits) {
@@ -132,10 +161,9 @@ std::vector<unsigned char> Hex(const char* digits) {
 }
 
 void ToolkitTest::SetUp() {
-    ClearErrors3ds();
+    ResetToolkitState();
 }
 
 void ToolkitTest::TearDown() {
-    ClearErrors3ds();
-    CloseAllFiles3ds();
+    ResetToolkitState();
 }

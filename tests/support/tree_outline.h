@@ -1,7 +1,8 @@
 #pragma once
-// Helpers for tests of the put operations: look at a chunk tree in memory,
+// Helpers for tests of the toolkit: build and look at a chunk tree in memory,
 // compare two trees and encode a subtree with the toolkit's writer.
 
+#include "tests/support/temp_dir.h"
 #include "toolkit3ds/chunk_tree.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,16 @@
 // A database created as the given kind, with its default chunks.
 std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind = kDatabaseMeshFile3ds);
 
+// A new chunk with the tag and a fresh record of the tag's layout (none for
+// containers and flags).
+std::unique_ptr<Chunk3ds> MakeChunk(uint32_t tag);
+// MakeChunk, appended behind the parent's children; returns the chunk.
+Chunk3ds* AppendChunk(Chunk3ds* parent, uint32_t tag);
+// AppendChunk, returning the new record as Layout (none for another layout).
+template <typename Layout> Layout* AppendRecord(Chunk3ds* parent, uint32_t tag) {
+    return GetChunkData3ds<Layout>(AppendChunk(parent, tag));
+}
+
 // The chunk and its descendants as text, tags in upper-case hex with each
 // chunk's children in parentheses: "AFFF(A000 A010(0011 0012))". Emptied
 // chunks show as 0000. "none" for a missing chunk.
@@ -21,10 +32,17 @@ std::string TreeOutline(const Chunk3ds* chunk);
 
 // The tags of the chunk's direct children, in order.
 std::vector<uint32_t> ChildTags(const Chunk3ds* chunk);
+// The same as text, as TreeOutline writes tags: "3D3E AFFF 4000".
+std::string ChildOutline(const Chunk3ds* chunk);
 // The chunk's direct children, in order.
 std::vector<Chunk3ds*> Children(Chunk3ds* chunk);
 // The first chunk with the tag in the subtree of start (pre-order), or none.
 Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag);
+// The database's 3D editor section (0x3D3D), or none.
+Chunk3ds* Editor(Database3ds& db);
+// The named object or the material of that name, through the name indexes.
+Chunk3ds* ObjectByName(Database3ds& db, const std::string& name);
+Chunk3ds* MaterialByName(Database3ds& db, const std::string& name);
 // The record of the first chunk with the tag under start, as Layout, or none.
 template <typename Layout> Layout* FindRecord(Chunk3ds* start, uint32_t tag) {
     return GetChunkData3ds<Layout>(FindChunk(start, tag));
@@ -39,15 +57,19 @@ std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk);
 // file in the working directory, so it needs a ScopedTempDir.
 std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk);
 
-// The codes of the filled error entries, oldest first.
+// The codes of the filled error entries, oldest first (RaisedErrors of
+// toolkit_state.h).
 std::vector<int32_t> ErrorCodes();
 
 // Bytes from hexadecimal digits; spaces are skipped: Hex("4D4D 06000000").
 std::vector<unsigned char> Hex(const char* digits);
 
-// A fixture that starts and ends each test with no error pending and no file open.
+// A fixture that starts and ends each test with the toolkit's state reset
+// (ResetToolkitState) and runs it in a fresh temporary working directory.
 class ToolkitTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    ScopedTempDir dir;
 };

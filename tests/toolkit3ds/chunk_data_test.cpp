@@ -1,7 +1,7 @@
 #include "toolkit3ds/chunk_data.h"
 
 #include "tests/support/chunk_reader.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/errors.h"
 
@@ -19,16 +19,7 @@ using ByteList = std::vector<unsigned char>;
 // Bytes written in front of the chunk, so that loading must honour its position.
 const ByteList kLeadingBytes = {0xEE, 0xEE, 0xEE};
 
-class ChunkData : public ::testing::Test {
-protected:
-    void SetUp() override { ClearErrors3ds(); }
-    void TearDown() override {
-        ClearErrors3ds();
-        CloseAllFiles3ds();
-    }
-
-    ScopedTempDir dir_;
-};
+class ChunkData : public ToolkitTest {};
 
 // Encodes the chunk's record alone and returns the bytes written.
 ByteList EncodeRecord(Chunk3ds& chunk) {
@@ -71,18 +62,6 @@ std::unique_ptr<Chunk3ds> ChunkInFile(uint32_t tag, const ByteList& bytes, uint3
     chunk->position = position;
     chunk->readFileIndex = file->index;
     return chunk;
-}
-
-ByteList Concat(std::initializer_list<ByteList> parts) {
-    ByteList all;
-    for (const ByteList& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
-ByteList Text(const std::string& text) {
-    return ByteList(text.begin(), text.end());
 }
 
 // Fills any layout with values that differ from each other and from the defaults.
@@ -264,26 +243,6 @@ TEST_F(ChunkData, NewRecordsWriteTheirLayoutsSize) {
     EXPECT_FALSE(ErrorPending3ds);
 }
 
-TEST_F(ChunkData, ContainerTagsAreExactlyTheFormatsContainers) {
-    const std::set<uint16_t> containers = {
-        0x1200, 0x2100, 0x3000, 0x3D3D, 0x3DAA, 0x4100, 0x4D4D, 0x8000, 0x8009,
-        0xA010, 0xA020, 0xA030, 0xA040, 0xA041, 0xA042, 0xA050, 0xA052, 0xA053,
-        0xA084, 0xA200, 0xA204, 0xA210, 0xA220, 0xA230, 0xA33A, 0xA33C, 0xA33D,
-        0xA33E, 0xA340, 0xA342, 0xA344, 0xA346, 0xA348, 0xA34A, 0xA34C, 0xAFFF,
-        0xB000, 0xB001, 0xB002, 0xB003, 0xB004, 0xB005, 0xB006, 0xB007, 0xC23D};
-    std::set<uint16_t> inTable;
-    for (const ChunkTagInfo3ds& info : ChunkTagTable3ds()) {
-        if (info.kind == ChunkKind3ds::kContainer) {
-            inTable.insert(info.tag);
-        }
-    }
-    EXPECT_EQ(inTable, containers);
-    EXPECT_EQ(GetChunkKind3ds(kTagParentName3ds), ChunkKind3ds::kNote);
-    EXPECT_EQ(GetChunkKind3ds(kTagCameraCone3ds), ChunkKind3ds::kFlag);
-    EXPECT_EQ(GetChunkKind3ds(0x1234), ChunkKind3ds::kUnknown);
-    EXPECT_EQ(GetChunkKind3ds(0x14D4D), ChunkKind3ds::kUnknown);
-}
-
 TEST_F(ChunkData, NewRecordDependsOnTheKind) {
     std::unique_ptr<Chunk3ds> chunk;
     NewChunkWithTag3ds(&chunk, kTagTriangleMesh3ds);
@@ -310,66 +269,33 @@ TEST_F(ChunkData, NewRecordDependsOnTheKind) {
     EXPECT_FALSE(ErrorPending3ds);
 }
 
-TEST_F(ChunkData, MeshRecordsHaveExactSizes) {
-    std::unique_ptr<Chunk3ds> chunk;
-    auto* vertices =
-        GetChunkData3ds<VertexListData3ds>(NewChunkAndData3ds(&chunk, kTagVertexList3ds));
-    EXPECT_EQ(EncodeRecord(*chunk), (ByteList{0x00, 0x00}));
-    vertices->vertices = {{1, 2, 3}, {4, 5, 6}};
-    EXPECT_EQ(EncodeRecord(*chunk).size(), 2u + 24u);
-
+TEST_F(ChunkData, ListsWithoutCountsAndEmptyGroupsHaveExactBytes) {
     // Smoothing groups: one mask per face, no count.
+    std::unique_ptr<Chunk3ds> chunk;
     auto* smoothing =
         GetChunkData3ds<SmoothGroupsData3ds>(NewChunkAndData3ds(&chunk, kTagSmoothGroups3ds));
     smoothing->groups = {1, 0x80000000u, 0x00010002u};
-    EXPECT_EQ(EncodeRecord(*chunk),
-              (ByteList{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x02, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(EncodeRecord(*chunk), Hex("01000000 00000080 02000100"));
 
     // A material group of no faces: the name, then the count 0.
     auto* group =
         GetChunkData3ds<MaterialGroupData3ds>(NewChunkAndData3ds(&chunk, kTagMaterialGroup3ds));
     group->name = "Mat";
-    EXPECT_EQ(EncodeRecord(*chunk), (ByteList{'M', 'a', 't', 0x00, 0x00, 0x00}));
-
+    EXPECT_EQ(EncodeRecord(*chunk), Hex("4D617400 0000"));
     EXPECT_FALSE(ErrorPending3ds);
 }
 
-TEST_F(ChunkData, ViewAndCameraRecordsHaveExactBytes) {
+// Views hold their target first in memory and their width first on disk.
+TEST_F(ChunkData, ViewRecordsWriteTheWidthFirst) {
     std::unique_ptr<Chunk3ds> chunk;
     auto* top = GetChunkData3ds<OrthoViewData3ds>(NewChunkAndData3ds(&chunk, kTagTopView3ds));
     *top = {{1, 2, 3}, 100};
-    EXPECT_EQ(EncodeRecord(*chunk), (ByteList{0x00, 0x00, 0xC8, 0x42,    // width 100
-                                              0x00, 0x00, 0x80, 0x3F,    // target 1,
-                                              0x00, 0x00, 0x00, 0x40,    // 2,
-                                              0x00, 0x00, 0x40, 0x40})); // 3
-
-    auto* entry = GetChunkData3ds<ViewportEntryData3ds>(
-        NewChunkAndData3ds(&chunk, kTagViewportEntryDefault3ds));
-    *entry = {{1, 0}, 0, 0, 1000, 1000, 0xFFFF, 0, {0, 0, 0}, 20, 30, "Camera1"};
-    const ByteList zeros(12, 0x00);
-    EXPECT_EQ(EncodeRecord(*chunk), Concat({{0x01, 0x00, 0x00, 0x00}, // entry state 1, 0
-                                            {0x00, 0x00, 0x00, 0x00}, // left, top
-                                            {0xE8, 0x03, 0xE8, 0x03}, // width, height 1000
-                                            {0xFF, 0xFF},             // camera view code
-                                            {0x00, 0x00, 0x00, 0x00}, // zoom
-                                            zeros,                    // centre
-                                            {0x00, 0x00, 0xA0, 0x41}, // 20 degrees
-                                            {0x00, 0x00, 0xF0, 0x41}, // 30 degrees
-                                            Text("Camera1"),
-                                            {0x00, 0x00, 0x00, 0x00}})); // 11-byte name field
-
-    auto* camera = GetChunkData3ds<CameraData3ds>(NewChunkAndData3ds(&chunk, kTagCamera3ds));
-    *camera = {{-38, -80, 25}, {0, 0, 0}, 0, 40};
-    EXPECT_EQ(EncodeRecord(*chunk), Concat({{0x00, 0x00, 0x18, 0xC2, 0x00, 0x00, 0xA0, 0xC2, 0x00,
-                                             0x00, 0xC8, 0x41}, // position
-                                            zeros,              // target, roll
-                                            {0x00, 0x00, 0x00, 0x00},
-                                            {0x00, 0x00, 0x20, 0x42}})); // focal length 40
-
-    auto* header =
-        GetChunkData3ds<KeyframerHeaderData3ds>(NewChunkAndData3ds(&chunk, kTagKeyframerHeader3ds));
-    *header = {5, "", 30};
-    EXPECT_EQ(EncodeRecord(*chunk), (ByteList{0x05, 0x00, 0x00, 0x1E, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000C842"                      // width 100
+                                        "0000803F 00000040 00004040")); // target 1, 2, 3
+    auto* user = GetChunkData3ds<UserViewData3ds>(NewChunkAndData3ds(&chunk, kTagUserView3ds));
+    *user = {{1, 2, 3}, 100, 20, 30, -1};
+    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000C842 0000A041 0000F041 000080BF" // 100, 20, 30, -1
+                                        "0000803F 00000040 00004040"));       // target 1, 2, 3
     EXPECT_FALSE(ErrorPending3ds);
 }
 
@@ -377,22 +303,17 @@ TEST_F(ChunkData, TracksWriteHeaderThenKeys) {
     std::unique_ptr<Chunk3ds> chunk;
     auto* position =
         GetChunkData3ds<PointTrackData3ds>(NewChunkAndData3ds(&chunk, kTagPositionTrack3ds));
-    position->keys.resize(2);
-    const ByteList positionBytes = EncodeRecord(*chunk);
-    EXPECT_EQ(positionBytes.size(), 14u + 2 * (6u + 12u));
-    EXPECT_EQ(ReadLe32(positionBytes, 10), 2u); // key count
-
+    position->keys.resize(1);
+    position->keys[0].header = {7, 0x01, 0.5f};
+    position->keys[0].value = {1, 2, 3};
+    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000 00000000 00000000 01000000" // track header, 1 key
+                                        "07000000 0100 0000003F"          // time 7, tension 0.5
+                                        "0000803F 00000040 00004040"));   // position 1, 2, 3
+    // A hide key has no value behind its header.
     auto* hide = GetChunkData3ds<HideTrackData3ds>(NewChunkAndData3ds(&chunk, kTagHideTrack3ds));
-    TrackKey3ds<NoValue3ds> key;
-    key.header = {7, 0x1F, 1, 2, 3, 4, 5};
-    hide->keys = {key};
-    const ByteList hideBytes = EncodeRecord(*chunk);
-    ASSERT_EQ(hideBytes.size(), 14u + 26u);
-    EXPECT_EQ(ReadLe32(hideBytes, 14), 7u);
-    EXPECT_EQ(ReadLe16(hideBytes, 18), 0x1F);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(ReadLeFloat(hideBytes, 20 + 4 * i), static_cast<float>(i + 1));
-    }
+    hide->keys.resize(2);
+    EXPECT_EQ(EncodeRecord(*chunk),
+              Hex("0000 00000000 00000000 02000000 00000000 0000 00000000 0000"));
     EXPECT_FALSE(ErrorPending3ds);
 }
 
@@ -405,7 +326,7 @@ TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
     chunk->size = 6;
     EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
 
-    const ByteList file = {0x34, 0x12, 0x0A, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05};
+    const ByteList file = Hex("3412 0A000000 01020304 05");
     auto loaded = ChunkInFile(0x1234, file, 10);
     EXPECT_EQ(*ReadChunkData3ds(loaded.get()), ChunkData3ds(RawData3ds{{1, 2, 3, 4}}));
     EXPECT_EQ(EncodeRecord(*loaded), (ByteList{1, 2, 3, 4}));
@@ -467,8 +388,7 @@ TEST_F(ChunkData, LoadingUsesTheChunkSizeForUncountedLists) {
 
 TEST_F(ChunkData, LoadingRefusesCountsBeyondTheChunk) {
     // A vertex count of 0xFFFF in a chunk that holds one vertex.
-    const ByteList vertices = {0x10, 0x41, 0x14, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00,
-                               0x80, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x80, 0x3F};
+    const ByteList vertices = Hex("1041 14000000 FFFF 0000803F 0000803F 0000803F");
     auto chunk = ChunkInFile(kTagVertexList3ds, vertices, 20);
     EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
     EXPECT_EQ(chunk->data, nullptr);
@@ -476,8 +396,7 @@ TEST_F(ChunkData, LoadingRefusesCountsBeyondTheChunk) {
 
     // A track claiming four billion keys.
     ClearErrors3ds();
-    const ByteList track = {0x20, 0xB0, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+    const ByteList track = Hex("20B0 14000000 0000 00000000 00000000 FFFFFFFF");
     chunk = ChunkInFile(kTagPositionTrack3ds, track, 20);
     EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_CHUNK);
@@ -491,15 +410,14 @@ TEST_F(ChunkData, LoadingRefusesCountsBeyondTheChunk) {
 
 TEST_F(ChunkData, LoadingReportsTextsBeyondTheirLimits) {
     // An object name of 11 characters; the record is kept with what could be read.
-    const ByteList object =
-        Concat({{0x00, 0x40, 0x12, 0x00, 0x00, 0x00}, Text("Eleven_Char"), {0}});
+    const ByteList object = Hex("0040 12000000 456C6576656E5F43686172 00"); // "Eleven_Char"
     auto chunk = ChunkInFile(kTagNamedObject3ds, object, 18);
     EXPECT_NE(ReadChunkData3ds(chunk.get()), nullptr);
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_READING_FILE);
 
     // An extra-data text must end within its chunk.
     ClearErrors3ds();
-    const ByteList text = Concat({{0x03, 0x80, 0x09, 0x00, 0x00, 0x00}, Text("abcdef"), {0}});
+    const ByteList text = Hex("0380 09000000 616263646566 00"); // "abcdef"
     chunk = ChunkInFile(kTagExtraDataText3ds, text, 9);
     ReadChunkData3ds(chunk.get());
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_READING_FILE);
@@ -522,8 +440,7 @@ TEST_F(ChunkData, LoadingNeedsAnOpenSourceFile) {
 }
 
 TEST_F(ChunkData, DropsOnlyRecordsAFileCanSupply) {
-    const ByteList file = {0x3E, 0x3D, 0x0A, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00};
-    auto chunk = ChunkInFile(kTagMeshVersion3ds, file, 10);
+    auto chunk = ChunkInFile(kTagMeshVersion3ds, Hex("3E3D 0A000000 03000000"), 10);
     EXPECT_EQ(*ReadChunkData3ds(chunk.get()), ChunkData3ds(LongData3ds{3}));
     DropRereadableData3ds(chunk.get());
     EXPECT_EQ(chunk->data, nullptr);

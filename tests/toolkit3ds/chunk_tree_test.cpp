@@ -1,5 +1,6 @@
 #include "toolkit3ds/chunk_tree.h"
 
+#include "tests/support/tree_outline.h"
 #include "toolkit3ds/errors.h"
 
 #include <gtest/gtest.h>
@@ -9,31 +10,13 @@
 
 namespace {
 
-class ChunkTree : public ::testing::Test {
-protected:
-    void SetUp() override { ClearErrors3ds(); }
-    void TearDown() override { ClearErrors3ds(); }
-};
-
-std::unique_ptr<Chunk3ds> MakeChunk(uint32_t tag) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkWithTag3ds(&chunk, tag);
-    return chunk;
-}
+class ChunkTree : public ToolkitTest {};
 
 // A chunk with a string record, such as a named object or a material name.
 std::unique_ptr<Chunk3ds> MakeNamed(uint32_t tag, const std::string& name) {
     std::unique_ptr<Chunk3ds> chunk;
     GetChunkData3ds<StringData3ds>(NewChunkAndData3ds(&chunk, tag))->text = name;
     return chunk;
-}
-
-std::vector<uint32_t> ChildTags(const Chunk3ds* parent) {
-    std::vector<uint32_t> tags;
-    for (const Chunk3ds* child = parent->child.get(); child != nullptr; child = child->next.get()) {
-        tags.push_back(child->tag);
-    }
-    return tags;
 }
 
 std::vector<std::string> ChildNames(Chunk3ds* parent) {
@@ -45,27 +28,12 @@ std::vector<std::string> ChildNames(Chunk3ds* parent) {
     return names;
 }
 
-Chunk3ds* Find(Chunk3ds* start, uint32_t tag) {
-    Chunk3ds* found = nullptr;
-    SearchChunk3ds(start, tag, &found);
-    return found;
-}
-
-std::unique_ptr<Database3ds> NewMeshDatabase() {
-    std::unique_ptr<Database3ds> db;
-    InitDatabase3ds(db);
-    CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
-    return db;
-}
-
 Chunk3ds* AddObject(Database3ds& db, const std::string& name) {
-    return InsertChildInOrder3ds(Find(db.root.get(), kTagEditor3ds),
-                                 MakeNamed(kTagNamedObject3ds, name));
+    return InsertChildInOrder3ds(Editor(db), MakeNamed(kTagNamedObject3ds, name));
 }
 
 Chunk3ds* AddMaterial(Database3ds& db, const std::string& name) {
-    Chunk3ds* material =
-        InsertChildInOrder3ds(Find(db.root.get(), kTagEditor3ds), MakeChunk(kTagMaterial3ds));
+    Chunk3ds* material = InsertChildInOrder3ds(Editor(db), MakeChunk(kTagMaterial3ds));
     InsertChildInOrder3ds(material, MakeNamed(kTagMaterialName3ds, name));
     return material;
 }
@@ -85,10 +53,7 @@ TEST_F(ChunkTree, InsertionFollowsOrderKeys) {
     InsertChildInOrder3ds(editor.get(), MakeChunk(kTagDefaultView3ds));
     ASSERT_FALSE(ErrorPending3ds);
 
-    EXPECT_EQ(ChildTags(editor.get()),
-              (std::vector<uint32_t>{kTagMeshVersion3ds, kTagMaterial3ds, kTagMasterScale3ds,
-                                     kTagViewportLayout3ds, kTagDefaultView3ds, kTagNamedObject3ds,
-                                     kTagNamedObject3ds, kTagNamedObject3ds, 0x1234}));
+    EXPECT_EQ(ChildOutline(editor.get()), "3D3E AFFF 0100 7001 3000 4000 4000 4000 1234");
     EXPECT_EQ(ChildNames(editor.get()),
               (std::vector<std::string>{"", "", "", "", "", "Hips", "Torso", "Head", ""}));
 }
@@ -111,8 +76,7 @@ TEST_F(ChunkTree, InsertionRefusesMissingArgumentsAndSiblingChains) {
     chain = MakeChunk(kTagMeshVersion3ds);
     chain->next = MakeChunk(kTagMaterial3ds);
     AppendChild3ds(parent.get(), std::move(chain));
-    EXPECT_EQ(ChildTags(parent.get()),
-              (std::vector<uint32_t>{kTagNamedObject3ds, kTagMeshVersion3ds, kTagMaterial3ds}));
+    EXPECT_EQ(ChildOutline(parent.get()), "4000 3D3E AFFF");
     EXPECT_FALSE(ErrorPending3ds);
 }
 
@@ -125,18 +89,17 @@ TEST_F(ChunkTree, ResetOrAddChildKeepsTheNodeInPlace) {
     editor->size = 40;
     editor->position = 12;
     editor->readFileIndex = 3;
+    editor->writeFileIndex = 2;
 
+    // Emptied in place: no children, no record, no file; its sibling link stays.
     Chunk3ds* reset = nullptr;
     ResetOrAddChild3ds(root.get(), kTagEditor3ds, &reset);
     EXPECT_EQ(reset, editor);
-    EXPECT_EQ(reset->tag, kTagEditor3ds);
-    EXPECT_EQ(reset->child, nullptr);
+    EXPECT_EQ(TreeOutline(root.get()), "4D4D(0002 3D3D B000)");
     EXPECT_EQ(reset->data, nullptr);
-    EXPECT_EQ(reset->size, 0u);
-    EXPECT_EQ(reset->position, 0u);
+    EXPECT_EQ(reset->size + reset->position, 0u);
     EXPECT_EQ(reset->readFileIndex, kNoFileIndex3ds);
-    EXPECT_EQ(ChildTags(root.get()),
-              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
+    EXPECT_EQ(reset->writeFileIndex, kNoFileIndex3ds);
 
     Chunk3ds* added = nullptr;
     ResetOrAddChild3ds(editor, kTagMasterScale3ds, &added);
@@ -154,12 +117,12 @@ TEST_F(ChunkTree, SearchCoversTheSubtreeButNotFollowingSiblings) {
     Chunk3ds* smoothing = AppendChild3ds(parent.get(), MakeChunk(kTagSmoothGroups3ds));
     Chunk3ds* laterFaces = AppendChild3ds(parent.get(), MakeChunk(kTagFaceList3ds));
 
-    EXPECT_EQ(Find(faces, kTagFaceList3ds), faces);
-    EXPECT_EQ(Find(faces, kTagMaterialGroup3ds), group);
-    EXPECT_EQ(Find(faces, kTagSmoothGroups3ds), nullptr);
-    EXPECT_EQ(Find(parent.get(), kTagMaterialGroup3ds), group);
-    EXPECT_EQ(Find(parent.get(), kTagFaceList3ds), faces);
-    EXPECT_EQ(Find(nullptr, kTagFaceList3ds), nullptr);
+    EXPECT_EQ(FindChunk(faces, kTagFaceList3ds), faces);
+    EXPECT_EQ(FindChunk(faces, kTagMaterialGroup3ds), group);
+    EXPECT_EQ(FindChunk(faces, kTagSmoothGroups3ds), nullptr);
+    EXPECT_EQ(FindChunk(parent.get(), kTagMaterialGroup3ds), group);
+    EXPECT_EQ(FindChunk(parent.get(), kTagFaceList3ds), faces);
+    EXPECT_EQ(FindChunk(nullptr, kTagFaceList3ds), nullptr);
 
     Chunk3ds* found = group;
     SearchSiblings3ds(faces, kTagSmoothGroups3ds, &found);
@@ -174,7 +137,7 @@ TEST_F(ChunkTree, SearchCoversTheSubtreeButNotFollowingSiblings) {
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
 }
 
-TEST_F(ChunkTree, DuplicateCopiesRecordsDeeply) {
+TEST_F(ChunkTree, DuplicateCopiesRecordsDeeplyButNotSiblings) {
     auto source = MakeChunk(kTagViewportLayout3ds);
     GetChunkData3ds<ViewportLayoutData3ds>(NewChunkData3ds(source.get()))->state[2] = 1;
     source->size = 77;
@@ -192,45 +155,25 @@ TEST_F(ChunkTree, DuplicateCopiesRecordsDeeply) {
     ASSERT_FALSE(ErrorPending3ds);
     source.reset();
 
-    EXPECT_EQ(copy->tag, kTagViewportLayout3ds);
+    EXPECT_EQ(TreeOutline(copy.get()), "7001(7012 7020)");
     EXPECT_EQ(copy->size, 77u);
-    EXPECT_EQ(copy->next, nullptr);
     EXPECT_EQ(GetChunkData3ds<ViewportLayoutData3ds>(copy.get())->state[2], 1);
-    EXPECT_EQ(ChildTags(copy.get()),
-              (std::vector<uint32_t>{kTagViewportEntryDefault3ds, kTagViewportSize3ds}));
     auto* copied = GetChunkData3ds<ViewportEntryData3ds>(copy->child.get());
     ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->cameraName, "Camera1");
     EXPECT_EQ(copied->width, 1000);
-}
 
-TEST_F(ChunkTree, DuplicateTakesOverARecordItsFileCanSupply) {
-    auto source = MakeNamed(kTagNamedObject3ds, "Hips");
-    source->readFileIndex = 4;
-    ChunkData3ds* record = source->data.get();
-
-    std::unique_ptr<Chunk3ds> copy;
-    DuplicateChunk3ds(source.get(), &copy);
-    EXPECT_EQ(copy->data.get(), record);
+    // A record that its file can supply again moves to the copy.
+    auto named = MakeNamed(kTagNamedObject3ds, "Hips");
+    named->readFileIndex = 4;
+    ChunkData3ds* namedRecord = named->data.get();
+    DuplicateChunk3ds(named.get(), &copy);
+    EXPECT_EQ(copy->data.get(), namedRecord);
     EXPECT_EQ(copy->readFileIndex, 4);
-    EXPECT_EQ(source->data, nullptr);
+    EXPECT_EQ(named->data, nullptr);
 
     DuplicateChunk3ds(nullptr, &copy);
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
-}
-
-TEST_F(ChunkTree, EmptyChunkKeepsItsSiblings) {
-    auto first = MakeNamed(kTagNamedObject3ds, "Hips");
-    first->next = MakeChunk(kTagNamedObject3ds);
-    AppendChild3ds(first.get(), MakeChunk(kTagTriangleMesh3ds));
-    first->writeFileIndex = 2;
-    EmptyChunk3ds(first.get());
-    EXPECT_EQ(first->tag, kTagNone3ds);
-    EXPECT_EQ(first->data, nullptr);
-    EXPECT_EQ(first->child, nullptr);
-    EXPECT_EQ(first->writeFileIndex, kNoFileIndex3ds);
-    ASSERT_NE(first->next, nullptr);
-    EXPECT_EQ(first->next->tag, kTagNamedObject3ds);
 }
 
 TEST_F(ChunkTree, FreesLongChainsAndDeepTreesWithoutRecursion) {
@@ -256,32 +199,12 @@ TEST_F(ChunkTree, FreesLongChainsAndDeepTreesWithoutRecursion) {
     EXPECT_EQ(deep, nullptr);
 }
 
-TEST_F(ChunkTree, NewMeshDatabaseHasTheDefaultChunks) {
-    auto db = NewMeshDatabase();
-    ASSERT_FALSE(ErrorPending3ds);
-    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseMeshFile3ds);
-    Chunk3ds* root = db->root.get();
-    EXPECT_EQ(root->tag, kTagMeshFile3ds);
-    EXPECT_EQ(ChildTags(root),
-              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
-    EXPECT_EQ(GetChunkData3ds<LongData3ds>(root->child.get())->value, 3);
-
-    Chunk3ds* editor = root->child->next.get();
-    EXPECT_EQ(ChildTags(editor), (std::vector<uint32_t>{kTagMeshVersion3ds}));
-    EXPECT_EQ(GetChunkData3ds<LongData3ds>(editor->child.get())->value, 3);
-
-    Chunk3ds* keyframer = editor->next.get();
-    EXPECT_EQ(ChildTags(keyframer), (std::vector<uint32_t>{kTagKeyframerHeader3ds}));
-    EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(keyframer->child.get()),
-              (KeyframerHeaderData3ds{5, "", 30}));
-}
-
 TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsInPlace) {
-    auto db = NewMeshDatabase();
+    auto db = MakeDatabase();
     Chunk3ds* version = db->root->child.get();
     GetChunkData3ds<LongData3ds>(version)->value = 9;
     version->size = 10;
-    Chunk3ds* header = Find(db->root.get(), kTagKeyframerHeader3ds);
+    Chunk3ds* header = FindChunk(db->root.get(), kTagKeyframerHeader3ds);
     auto* headerRecord = GetChunkData3ds<KeyframerHeaderData3ds>(header);
     headerRecord->revision = 1;
     headerRecord->animLength = 100;
@@ -291,7 +214,7 @@ TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsInPlace) {
     EXPECT_EQ(db->root->child.get(), version);
     EXPECT_EQ(version->size, 0u);
     EXPECT_EQ(GetChunkData3ds<LongData3ds>(version)->value, 3);
-    EXPECT_EQ(Find(db->root.get(), kTagKeyframerHeader3ds), header);
+    EXPECT_EQ(FindChunk(db->root.get(), kTagKeyframerHeader3ds), header);
     EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(header),
               (KeyframerHeaderData3ds{5, "", 100}));
 
@@ -308,17 +231,17 @@ TEST_F(ChunkTree, DatabaseKindsGiveTheirRoots) {
     InitDatabase3ds(db);
     EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseNone3ds);
 
+    // The default chunks' values are checked where they are written.
+    CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
+    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseMeshFile3ds);
+    EXPECT_EQ(TreeOutline(db->root.get()), "4D4D(0002 3D3D(3D3E) B000(B00A))");
+
     CreateNewDatabase3ds(db.get(), kDatabaseProjectFile3ds);
-    EXPECT_EQ(db->root->tag, kTagProjectFile3ds);
-    EXPECT_EQ(ChildTags(db->root.get()), (std::vector<uint32_t>{kTagEditor3ds, kTagKeyframer3ds}));
-
+    EXPECT_EQ(TreeOutline(db->root.get()), "C23D(3D3D(3D3E) B000(B00A))");
     CreateNewDatabase3ds(db.get(), kDatabaseMaterialLibrary3ds);
-    EXPECT_EQ(db->root->tag, kTagMaterialLibrary3ds);
-    EXPECT_EQ(db->root->child, nullptr);
-
+    EXPECT_EQ(TreeOutline(db->root.get()), "3DAA");
     CreateNewDatabase3ds(db.get(), DatabaseKind3ds(7));
-    EXPECT_EQ(db->root->tag, kTagNone3ds);
-    EXPECT_EQ(db->root->child, nullptr);
+    EXPECT_EQ(TreeOutline(db->root.get()), "0000");
     EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseNone3ds);
     EXPECT_FALSE(ErrorPending3ds);
 
@@ -332,7 +255,7 @@ TEST_F(ChunkTree, DatabaseKindsGiveTheirRoots) {
 }
 
 TEST_F(ChunkTree, ObjectLookupIsCaseSensitiveAndRebuiltOnlyWhenStale) {
-    auto db = NewMeshDatabase();
+    auto db = MakeDatabase();
     Chunk3ds* hips = AddObject(*db, "Hips");
     Chunk3ds* torso = AddObject(*db, "Torso");
     AddMaterial(*db, "Hips"); // materials are not objects
@@ -362,9 +285,9 @@ TEST_F(ChunkTree, ObjectLookupIsCaseSensitiveAndRebuiltOnlyWhenStale) {
 }
 
 TEST_F(ChunkTree, MaterialLookupSkipsUnnamedMaterials) {
-    auto db = NewMeshDatabase();
+    auto db = MakeDatabase();
     Chunk3ds* skin = AddMaterial(*db, "Skin");
-    InsertChildInOrder3ds(Find(db->root.get(), kTagEditor3ds), MakeChunk(kTagMaterial3ds));
+    InsertChildInOrder3ds(Editor(*db), MakeChunk(kTagMaterial3ds));
     Chunk3ds* hair = AddMaterial(*db, "Hair");
     AddObject(*db, "Skin");
 
@@ -401,7 +324,7 @@ TEST_F(ChunkTree, MaterialLookupWorksInALibraryAndRefusesOtherRoots) {
 }
 
 TEST_F(ChunkTree, NewDatabaseOnAnOldOneDropsTreeAndIndexes) {
-    auto db = NewMeshDatabase();
+    auto db = MakeDatabase();
     AddObject(*db, "Hips");
     Chunk3ds* found = nullptr;
     FindNamedObject3ds(db.get(), "Hips", &found);
@@ -411,8 +334,7 @@ TEST_F(ChunkTree, NewDatabaseOnAnOldOneDropsTreeAndIndexes) {
     EXPECT_TRUE(db->objectIndexStale);
     FindNamedObject3ds(db.get(), "Hips", &found);
     EXPECT_EQ(found, nullptr);
-    EXPECT_EQ(ChildTags(db->root.get()),
-              (std::vector<uint32_t>{kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
+    EXPECT_EQ(TreeOutline(db->root.get()), "4D4D(0002 3D3D(3D3E) B000(B00A))");
 }
 
 } // namespace

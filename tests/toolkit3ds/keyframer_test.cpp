@@ -1,7 +1,7 @@
 #include "toolkit3ds/keyframer.h"
 
-#include "tests/support/temp_dir.h"
 #include "tests/support/toolkit_state.h"
+#include "tests/support/tree_outline.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 
@@ -20,20 +20,10 @@ using Codes = std::vector<int32_t>;
 // Number chunks start out holding this, so that any number given shows.
 constexpr uint16_t kUnnumbered = 0x1234;
 
-class Keyframer : public ::testing::Test {
+class Keyframer : public ToolkitTest {
 protected:
-    void SetUp() override {
-        ResetToolkitState();
-        InitDatabase3ds(db);
-        CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
-        SearchChunk3ds(db->root.get(), kTagKeyframer3ds, &section);
-        ASSERT_NE(section, nullptr);
-        ASSERT_FALSE(ErrorPending3ds);
-    }
-    void TearDown() override { ResetToolkitState(); }
-
-    std::unique_ptr<Database3ds> db;
-    Chunk3ds* section = nullptr;
+    std::unique_ptr<Database3ds> db = MakeDatabase();
+    Chunk3ds* section = FindChunk(db->root.get(), kTagKeyframer3ds);
 };
 
 struct Node {
@@ -44,59 +34,34 @@ struct Node {
     bool hasNumber = true;                    // has a 0xB030 chunk
 };
 
-Chunk3ds* AddChild(Chunk3ds* parent, uint32_t tag, ChunkData3ds** data) {
-    std::unique_ptr<Chunk3ds> chunk;
-    *data = NewChunkAndData3ds(&chunk, tag);
-    return AppendChild3ds(parent, std::move(chunk));
-}
-
-Chunk3ds* AddText(Chunk3ds* parent, uint32_t tag, const std::string& text) {
-    ChunkData3ds* data = nullptr;
-    Chunk3ds* chunk = AddChild(parent, tag, &data);
-    GetChunkData3ds<StringData3ds>(data)->text = text;
-    return chunk;
-}
-
 // A node as the put operations build one: number, header (parent number
 // preset to 77), instance name, parent-name note below the header.
-Chunk3ds* AddNode(Chunk3ds* section, const Node& spec) {
-    std::unique_ptr<Chunk3ds> made;
-    NewChunkWithTag3ds(&made, spec.tag);
-    Chunk3ds* node = AppendChild3ds(section, std::move(made));
-    ChunkData3ds* data = nullptr;
-    if (spec.hasNumber) {
-        AddChild(node, kTagNodeId3ds, &data);
-        GetChunkData3ds<WordData3ds>(data)->value = kUnnumbered;
+Chunk3ds* AddNode(Chunk3ds* section, const Node& wanted) {
+    Chunk3ds* node = AppendChunk(section, wanted.tag);
+    if (wanted.hasNumber) {
+        AppendRecord<WordData3ds>(node, kTagNodeId3ds)->value = kUnnumbered;
     }
-    Chunk3ds* header = AddChild(node, kTagNodeHeader3ds, &data);
-    auto* record = GetChunkData3ds<NodeHeaderData3ds>(data);
-    record->name = spec.name;
-    record->parentId = 77;
-    if (spec.instance) {
-        AddText(node, kTagInstanceName3ds, *spec.instance);
+    Chunk3ds* header = AppendChunk(node, kTagNodeHeader3ds);
+    *GetChunkData3ds<NodeHeaderData3ds>(header) = {wanted.name, 0, 0, 77};
+    if (wanted.instance) {
+        AppendRecord<StringData3ds>(node, kTagInstanceName3ds)->text = *wanted.instance;
     }
-    if (spec.parent) {
-        AddText(header, kTagParentName3ds, *spec.parent);
+    if (wanted.parent) {
+        AppendRecord<StringData3ds>(header, kTagParentName3ds)->text = *wanted.parent;
     }
     return node;
 }
 
-Chunk3ds* Find(Chunk3ds* chunk, uint32_t tag) {
-    Chunk3ds* found = nullptr;
-    SearchChunk3ds(chunk, tag, &found);
-    return found;
-}
-
 uint16_t NumberOf(Chunk3ds* node) {
-    return GetChunkData3ds<WordData3ds>(Find(node, kTagNodeId3ds))->value;
+    return GetChunkData3ds<WordData3ds>(FindChunk(node, kTagNodeId3ds))->value;
 }
 
 uint16_t ParentOf(Chunk3ds* node) {
-    return GetChunkData3ds<NodeHeaderData3ds>(Find(node, kTagNodeHeader3ds))->parentId;
+    return GetChunkData3ds<NodeHeaderData3ds>(FindChunk(node, kTagNodeHeader3ds))->parentId;
 }
 
 TEST_F(Keyframer, NumbersNodesInSectionOrderSkippingAmbientAndHeader) {
-    Chunk3ds* header = Find(section, kTagKeyframerHeader3ds);
+    Chunk3ds* header = FindChunk(section, kTagKeyframerHeader3ds);
     const KeyframerHeaderData3ds headerBefore = *GetChunkData3ds<KeyframerHeaderData3ds>(header);
     Chunk3ds* first = AddNode(section, {.name = "A"});
     Chunk3ds* ambient = AddNode(section, {.tag = kTagAmbientNode3ds, .name = "$AMBIENT$"});
@@ -121,9 +86,7 @@ TEST_F(Keyframer, EveryNumberedTagCountsEvenWithoutNumberOrHeader) {
                              kTagSpotlightNode3ds};
     std::vector<Chunk3ds*> nodes;
     nodes.push_back(AddNode(section, {.name = "NoNumber", .hasNumber = false}));
-    std::unique_ptr<Chunk3ds> bare;
-    NewChunkWithTag3ds(&bare, kTagObjectNode3ds);
-    AppendChild3ds(section, std::move(bare));
+    AppendChunk(section, kTagObjectNode3ds);
     for (uint32_t tag : tags) {
         nodes.push_back(AddNode(section, {.tag = tag, .name = "N"}));
     }
@@ -132,7 +95,7 @@ TEST_F(Keyframer, EveryNumberedTagCountsEvenWithoutNumberOrHeader) {
     PrepareKeyframerNodes3ds(db.get());
 
     EXPECT_FALSE(ErrorPending3ds);
-    EXPECT_EQ(Find(nodes[0], kTagNodeId3ds), nullptr);
+    EXPECT_EQ(FindChunk(nodes[0], kTagNodeId3ds), nullptr);
     for (uint16_t i = 1; i < nodes.size(); ++i) {
         EXPECT_EQ(NumberOf(nodes[i]), i + 1) << "node " << i;
     }
@@ -173,7 +136,7 @@ TEST_F(Keyframer, ParentIsFoundByNameOrByNameAndInstance) {
     }
     EXPECT_EQ(ParentOf(noNote), kNoNode3ds);
     // The notes stay in the tree for the writer to skip.
-    EXPECT_NE(Find(children[0], kTagParentName3ds), nullptr);
+    EXPECT_NE(FindChunk(children[0], kTagParentName3ds), nullptr);
     EXPECT_TRUE(NodeList3ds().empty());
 }
 
@@ -210,14 +173,13 @@ TEST_F(Keyframer, RefusesAMissingDatabaseAndMoreNodesThanSixteenBitNumbers) {
 }
 
 TEST_F(Keyframer, NumberLoadedFromAFileIsKeptAfterItChanges) {
-    ScopedTempDir dir;
     // A source file holding one node-number chunk with the number 9.
     WriteFileBytes("source.3ds", {0x30, 0xB0, 0x08, 0x00, 0x00, 0x00, 0x09, 0x00});
     File3ds* source = OpenFile3ds("source.3ds", "r");
     ASSERT_NE(source, nullptr);
     // The node's number chunk is one that its record comes from that file.
     Chunk3ds* node = AddNode(section, {.name = "First"});
-    Chunk3ds* idChunk = Find(node, kTagNodeId3ds);
+    Chunk3ds* idChunk = FindChunk(node, kTagNodeId3ds);
     idChunk->data.reset();
     idChunk->readFileIndex = source->index;
     idChunk->size = 8;
