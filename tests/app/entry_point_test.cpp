@@ -1,6 +1,11 @@
-// The command line, run through the built program.
+// The command line and the checks made before any output, through the built
+// program: each of these runs ends with 1 and leaves the directory as it was.
 
 #include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"
@@ -29,65 +34,47 @@ std::string HelpText(const std::string& programName) {
            "\n";
 }
 
-// Runs the program in the temporary directory and expects that it created
-// nothing there: the directory still holds exactly `before`.
+// Every file of the directory with its contents.
+std::map<std::string, std::vector<unsigned char>> Snapshot(const std::string& path) {
+    std::map<std::string, std::vector<unsigned char>> files;
+    for (const std::string& name : ListDirectory(path)) {
+        files[name] = ReadFileBytes(path + "/" + name);
+    }
+    return files;
+}
+
+// Runs the program with the arguments in the temporary directory; expects exit
+// code 1, nothing on standard output and the directory unchanged.
 ProcessResult RunIn(const ScopedTempDir& dir, const std::vector<std::string>& args) {
-    const std::vector<std::string> before = ListDirectory(dir.path());
+    const auto before = Snapshot(dir.path());
     std::vector<std::string> argv = {TARVIK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     ProcessResult result = RunProgram(argv, dir.path());
-    EXPECT_EQ(ListDirectory(dir.path()), before);
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Snapshot(dir.path()), before);
     return result;
 }
 
-TEST(EntryPoint, AnythingButOneArgumentGetsTheHelpText) {
+TEST(EntryPoint, AnythingButOneArgumentGetsTheHelpTextNamingTheProgram) {
     ScopedTempDir dir;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, std::vector<std::string>{"a.qlv", "b.qlv"},
           std::vector<std::string>{"a.qlv", "b.qlv", "c.qlv"}}) {
-        const ProcessResult result = RunIn(dir, args);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, HelpText(TARVIK_EXE));
+        EXPECT_EQ(RunIn(dir, args).err, HelpText(TARVIK_EXE));
     }
-}
-
-TEST(EntryPoint, HelpNamesTheProgramAsInvoked) {
-    ScopedTempDir dir;
-    std::filesystem::create_directory("bin");
-    std::filesystem::create_symlink(TARVIK_EXE, "bin/my-converter");
-    const ProcessResult result = RunProgram({"bin/my-converter"}, dir.path());
+    std::filesystem::create_symlink(TARVIK_EXE, "my-converter");
+    const ProcessResult result = RunProgram({"./my-converter"}, dir.path());
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, HelpText("bin/my-converter"));
+    EXPECT_EQ(result.err, HelpText("./my-converter"));
 }
 
-TEST(EntryPoint, MissingFileGivesTheSystemsReasonWithoutHelp) {
+TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
     ScopedTempDir dir;
-    const ProcessResult result = RunIn(dir, {"nowhere.qlv"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "nowhere.qlv: No such file or directory\n");
-}
-
-TEST(EntryPoint, OtherVersionGetsTheMessageThenTheHelpText) {
-    ScopedTempDir dir;
-    LevelDescription level = DescribeSampleLevel();
-    level.version = 32;
-    WriteFileBytes("old.qlv", BuildLevel(level).bytes);
+    LevelDescription old = DescribeSampleLevel();
+    old.version = 32;
+    WriteFileBytes("old.qlv", BuildLevel(old).bytes);
     WriteFileBytes("tiny.qlv", {45, 0});
-
-    ProcessResult result = RunIn(dir, {"old.qlv"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "old.qlv does not appear to be a valid QLV file, aborting...\n" +
-                              HelpText(TARVIK_EXE));
-
-    result = RunIn(dir, {"tiny.qlv"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "tiny.qlv does not appear to be a valid QLV file, aborting...\n" +
-                              HelpText(TARVIK_EXE));
-}
-
-TEST(EntryPoint, DamagedLevelGetsOneLineNamingWhereItEnds) {
-    ScopedTempDir dir;
     const BuiltLevel built = BuildLevel(DescribeSampleLevel());
     const BlockPlace& rooms = FindBlock(built, "room 0 data");
     WriteFileBytes("cut.qlv", {built.bytes.begin(),
@@ -96,30 +83,44 @@ TEST(EntryPoint, DamagedLevelGetsOneLineNamingWhereItEnds) {
     PatchU32(absurd, FindBlock(built, "texture page count").offset, 0xffffffff);
     WriteFileBytes("absurd.qlv", absurd);
 
-    ProcessResult result = RunIn(dir, {"cut.qlv"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "cut.qlv: file ends inside the room 0 data at byte " +
-                              std::to_string(rooms.offset) +
-                              " (17 entries of 2 bytes need 34 bytes, 3 left)\n");
-
-    result = RunIn(dir, {"absurd.qlv"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err,
-              "absurd.qlv: file ends inside the 8-bit texture pages at byte 1800 (4294967295 "
-              "entries of 65536 bytes need 281474976645120 bytes, " +
-                  std::to_string(built.bytes.size() - 1800) + " left)\n");
-
-    result = RunIn(dir, {"."});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, ".: Is a directory\n");
+    const std::string notLevel =
+        " does not appear to be a valid QLV file, aborting...\n" + HelpText(TARVIK_EXE);
+    const std::pair<std::string, std::string> cases[] = {
+        {"nowhere.qlv", "nowhere.qlv: No such file or directory\n"},
+        {".", ".: Is a directory\n"},
+        {"old.qlv", "old.qlv" + notLevel},
+        {"tiny.qlv", "tiny.qlv" + notLevel},
+        {"cut.qlv", "cut.qlv: file ends inside the room 0 data at byte " +
+                        std::to_string(rooms.offset) +
+                        " (17 entries of 2 bytes need 34 bytes, 3 left)\n"},
+        {"absurd.qlv", "absurd.qlv: file ends inside the 8-bit texture pages at byte 1800 "
+                       "(4294967295 entries of 65536 bytes need 281474976645120 bytes, " +
+                           std::to_string(built.bytes.size() - 1800) + " left)\n"},
+    };
+    for (const auto& [name, message] : cases) {
+        EXPECT_EQ(RunIn(dir, {name}).err, message);
+    }
 }
 
-TEST(EntryPoint, LevelThatPassesEveryCheckEndsWithZero) {
+TEST(EntryPoint, LevelThatCannotBeConvertedLeavesEarlierOutputsAlone) {
     ScopedTempDir dir;
-    WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
-    const ProcessResult result = RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path());
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "");
+    WriteFileBytes("KeshMesh.3ds", std::vector<unsigned char>(100, 0xEE));
+    WriteFileBytes("Text000.bmp", std::vector<unsigned char>(10, 0xBB));
+
+    LevelDescription fewMeshes = DescribeSampleLevel();
+    fewMeshes.meshes.resize(35);
+    LevelDescription badTexture = DescribeSampleLevel();
+    badTexture.meshes[33].texturedQuads[0].texture = 4000;
+    const std::pair<const LevelDescription*, std::string> cases[] = {
+        {&fewMeshes, "level.qlv: the level holds 35 meshes, the character needs 36\n"},
+        {&badTexture, "level.qlv: mesh 33, textured quad 0: object texture 4000 is out of range "
+                      "(the level has " +
+                          std::to_string(badTexture.objectTextures.size()) + " object textures)\n"},
+    };
+    for (const auto& [level, message] : cases) {
+        WriteFileBytes("level.qlv", BuildLevel(*level).bytes);
+        EXPECT_EQ(RunIn(dir, {"level.qlv"}).err, message);
+    }
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-// The run sequence, through the built program on the sample level.
+// The run sequence through the built program: the sample level converts, and
+// the failures that end a conversion half way.
 
-#include "tests/support/chunk_tree_walk.h"
+#include "tests/support/chunk_reader.h"
 #include "tests/support/temp_dir.h"
-#include "toolkit3ds/chunk_tags.h"
+#include "toolkit3ds/errors.h"
 #include "tools/levelbuilder/sample_level.h"
 
 #include <gtest/gtest.h>
@@ -15,49 +16,54 @@ namespace {
 
 const std::string kProgressLine = "Creating 3ds mesh file 'KeshMesh.3ds'\n";
 
-// Writes the sample level into the directory and runs the program on it.
-ProcessResult RunOnSample(const ScopedTempDir& dir) {
-    WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
-    return RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path());
+// Writes the level into the directory and runs the program on it.
+ProcessResult Convert(const ScopedTempDir& dir, const LevelDescription& level) {
+    WriteFileBytes("level.qlv", BuildLevel(level).bytes);
+    return RunProgram({TARVIK_EXE, "level.qlv"}, dir.path());
 }
 
-std::vector<uint16_t> Tags(const std::vector<ChunkTreeView>& chunks) {
-    std::vector<uint16_t> tags;
-    for (const ChunkTreeView& chunk : chunks) {
-        tags.push_back(chunk.chunk.tag);
-    }
-    return tags;
+void ExpectEnd(const ProcessResult& result, int exitCode, const std::string& err) {
+    EXPECT_EQ(result.exitCode, exitCode);
+    EXPECT_EQ(result.out, kProgressLine);
+    EXPECT_EQ(result.err, err);
 }
 
-TEST(RunSequence, SampleLevelGivesOnlyTheProgressLineAndAValidFile) {
+TEST(RunSequence, SampleLevelGivesOnlyTheProgressLineAndOneWholeChunk) {
     ScopedTempDir dir;
     // An old output is overwritten.
     WriteFileBytes("KeshMesh.3ds", std::vector<unsigned char>(1000, 0xEE));
+    ExpectEnd(Convert(dir, DescribeSampleLevel()), 0, "");
 
-    const ProcessResult result = RunOnSample(dir);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, kProgressLine);
-    EXPECT_EQ(result.err, "");
+    // ReadChunkTree checks that every length covers exactly its chunk.
+    const std::string tree = DescribeChunkTree(ReadChunkTree(ReadFileBytes("KeshMesh.3ds")));
+    EXPECT_EQ(tree.rfind("4D4D(0002 3D3D(3D3E ", 0), 0u) << tree;
+    EXPECT_NE(tree.find(") B000(B00A "), std::string::npos) << tree;
+}
 
-    const ChunkTreeView tree = ReadChunkTree(ReadFileBytes("KeshMesh.3ds"));
-    EXPECT_EQ(tree.chunk.tag, kTagMeshFile3ds);
-    ASSERT_EQ(Tags(tree.children),
-              std::vector<uint16_t>({kTagFileVersion3ds, kTagEditor3ds, kTagKeyframer3ds}));
-    ASSERT_FALSE(tree.children[1].children.empty());
-    EXPECT_EQ(tree.children[1].children[0].chunk.tag, kTagMeshVersion3ds);
-    ASSERT_FALSE(tree.children[2].children.empty());
-    EXPECT_EQ(tree.children[2].children[0].chunk.tag, kTagKeyframerHeader3ds);
+TEST(RunSequence, BitmapThatCannotBeCreatedEndsWithOne) {
+    ScopedTempDir dir;
+    std::filesystem::create_directory("Text000.bmp");
+    ExpectEnd(Convert(dir, DescribeSampleLevel()), 1, "Text000.bmp: Is a directory\n");
+    // The output file was opened, but nothing was written into it.
+    EXPECT_EQ(ListDirectory(dir.path()),
+              (std::vector<std::string>{"KeshMesh.3ds", "Text000.bmp", "level.qlv"}));
+    EXPECT_EQ(std::filesystem::file_size("KeshMesh.3ds"), 0u);
+}
+
+TEST(RunSequence, PartWithoutVerticesEndsWithTheToolkitsError) {
+    ScopedTempDir dir;
+    LevelDescription level = DescribeSampleLevel();
+    level.meshes[3] = BuilderMesh{}; // "L Foot"
+    ExpectEnd(Convert(dir, level), 255, std::string(ErrorMessage3ds(ERR_INVALID_DATA)) + "\n");
+    EXPECT_EQ(std::filesystem::file_size("KeshMesh.3ds"), 0u);
 }
 
 TEST(RunSequence, OutputThatCannotBeCreatedEndsWith255) {
     ScopedTempDir dir;
     std::filesystem::create_directory("KeshMesh.3ds");
-
-    const ProcessResult result = RunOnSample(dir);
-    EXPECT_EQ(result.exitCode, 255);
-    EXPECT_EQ(result.out, kProgressLine);
-    EXPECT_EQ(result.err, "ERR_OPENING_FILE: Could not open requested file\n");
-    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>({"KeshMesh.3ds", "sample.qlv"}));
+    ExpectEnd(Convert(dir, DescribeSampleLevel()), 255,
+              "ERR_OPENING_FILE: Could not open requested file\n");
+    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>({"KeshMesh.3ds", "level.qlv"}));
     EXPECT_TRUE(std::filesystem::is_empty("KeshMesh.3ds"));
 }
 
@@ -67,12 +73,9 @@ TEST(RunSequence, FullDiskEndsWith255AndTheErrorsNewestFirst) {
     }
     ScopedTempDir dir;
     std::filesystem::create_symlink("/dev/full", "KeshMesh.3ds");
-
-    const ProcessResult result = RunOnSample(dir);
-    EXPECT_EQ(result.exitCode, 255);
-    EXPECT_EQ(result.out, kProgressLine);
-    EXPECT_EQ(result.err, "ERR_WRITING_DATABASE: Error occured while writing database\n"
-                          "ERR_WRITING_FILE: Error occured while writing file\n");
+    ExpectEnd(Convert(dir, DescribeSampleLevel()), 255,
+              "ERR_WRITING_DATABASE: Error occured while writing database\n"
+              "ERR_WRITING_FILE: Error occured while writing file\n");
 }
 
 } // namespace

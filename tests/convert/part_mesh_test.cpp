@@ -12,47 +12,25 @@
 #include "convert/current_level.h"
 #include "convert/materials.h"
 #include "convert/texture_bitmaps.h"
-#include "tests/support/alloc_faults.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/allocation_hooks.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
 #include "toolkit3ds/errors.h"
-
-void* operator new(std::size_t size) {
-    return FaultyAllocate(size);
-}
-void operator delete(void* block) noexcept {
-    FaultyFree(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    FaultyFree(block);
-}
 
 namespace {
 
 inline constexpr Vertex16 kUp = {0, 0, 16384};
 inline constexpr Vertex16 kDown = {0, 0, -16384};
 
-// Object textures on page 0:
-//   0: columns 16..47, rows 32..63 (32 x 32)
-//   1: first three corners in columns 100..102, rows 10..12 (3 x 3); the
-//      fourth far outside at (250, 250)
-//   2..16: one pixel each
+// Object textures on page 0: texture 0 spans columns 16..47 and rows 32..63
+// (32 x 32); textures 1..16 are one pixel each.
 LevelData MakeLevel() {
     LevelData level;
-    level.version = kLevelVersion;
     level.texturePages8.assign(kPageBytes8, 0x11);
-    level.palette[5] = {1, 2, 3};
-    level.palette[15] = {63, 32, 0};
     level.objectTextures.resize(17);
-    auto setCorners = [&](uint32_t number, std::array<std::array<uint8_t, 2>, 4> corners) {
-        for (size_t i = 0; i < 4; ++i) {
-            level.objectTextures[number].vertices[i].xPixel = corners[i][0];
-            level.objectTextures[number].vertices[i].yPixel = corners[i][1];
-        }
-    };
-    setCorners(0, {{{16, 32}, {47, 32}, {47, 63}, {16, 63}}});
-    setCorners(1, {{{100, 10}, {102, 11}, {101, 12}, {250, 250}}});
+    // Corners as (0, x pixel, 0, y pixel).
+    level.objectTextures[0].vertices = {
+        {{0, 16, 0, 32}, {0, 47, 0, 32}, {0, 47, 0, 63}, {0, 16, 0, 63}}};
     return level;
 }
 
@@ -81,28 +59,18 @@ std::vector<uint32_t> Bits(const std::vector<TexVert3ds>& texVertices) {
     return bits;
 }
 
-struct Group {
-    std::string name;
-    std::vector<uint16_t> faces;
-    bool operator==(const Group&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Group& group) {
-    out << group.name << " {";
-    for (const uint16_t face : group.faces) {
-        out << ' ' << face;
-    }
-    return out << " }";
-}
-
-std::vector<Group> Groups(const Mesh3ds& mesh) {
-    std::vector<Group> groups;
+// The material groups as text: "Text000: 0 1; Color05: 2".
+std::string Groups(const Mesh3ds& mesh) {
     EXPECT_EQ(mesh.matGroupCount, mesh.matGroups.size());
+    std::string text;
     for (const MatGroup3ds& group : mesh.matGroups) {
         EXPECT_EQ(group.faceCount, group.faces.size());
-        groups.push_back({group.name, group.faces});
+        text += (text.empty() ? "" : "; ") + group.name + ":";
+        for (const uint16_t face : group.faces) {
+            text += " " + std::to_string(face);
+        }
     }
-    return groups;
+    return text;
 }
 
 // The material names in the database, in file order.
@@ -129,14 +97,13 @@ protected:
         ToolkitTest::TearDown();
     }
 
-    std::unique_ptr<Mesh3ds> Build(MeshRecord& levelMesh, uint32_t part = 0) {
+    std::unique_ptr<Mesh3ds> Build(MeshRecord& levelMesh) {
         std::unique_ptr<Mesh3ds> mesh;
-        EXPECT_TRUE(BuildPartMesh(db.get(), level, levelMesh, part, &mesh));
+        EXPECT_TRUE(BuildPartMesh(db.get(), level, levelMesh, 0, &mesh));
         EXPECT_FALSE(ErrorPending3ds);
         return mesh;
     }
 
-    ScopedTempDir dir; // the bitmaps go here
     LevelData level = MakeLevel();
     std::unique_ptr<Database3ds> db = MakeDatabase();
 };
@@ -150,15 +117,13 @@ TEST_F(PartMesh, CopiesSharedVerticesForAllButTheLastCorner) {
     levelMesh.normals.assign(4, kUp);
     levelMesh.texturedTriangles = {{{0, 1, 2}, 0}, {{2, 1, 3}, 0}};
 
-    const auto mesh = Build(levelMesh, 7);
-    EXPECT_EQ(mesh->name, "Torso");
-    EXPECT_EQ(mesh->meshColor, 7);
+    const auto mesh = Build(levelMesh);
     EXPECT_EQ(Faces(*mesh), (std::vector<int>{0, 4, 5, 7, 2, 1, 3, 7}));
     EXPECT_EQ(mesh->vertexCount, 6);
     EXPECT_EQ(Flatten(mesh->vertices),
               (std::vector<float>{0, 0, 0, 10, 0, 0, 0, 10, 0, 10, 10, 0, 10, 0, 0, 0, 10, 0}));
     EXPECT_EQ(mesh->smoothGroups, (std::vector<uint32_t>{1, 1}));
-    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text000", {0, 1}}}));
+    EXPECT_EQ(Groups(*mesh), "Text000: 0 1");
     // The level's faces keep the new corner numbers.
     EXPECT_EQ(levelMesh.texturedTriangles[0].corners, (std::array<uint16_t, 3>{0, 4, 5}));
 
@@ -173,30 +138,6 @@ TEST_F(PartMesh, CopiesSharedVerticesForAllButTheLastCorner) {
                                            0x3F780000, 0x3F800000, // 4: as 1
                                            0x3F780000, 0x3D000000, // 5: as 3
                                        }));
-}
-
-TEST_F(PartMesh, VisitsTexturedFacesBeforeColouredOnesWhenSplitting) {
-    // Vertex 0 is used by a textured quad, a textured triangle and a coloured
-    // triangle; vertex 3 by the quad and the coloured triangle. The face
-    // numbers put the coloured triangle last, but the copies go to the
-    // textured faces, in the order quads, triangles.
-    MeshRecord levelMesh;
-    levelMesh.vertices = {{0, 0, 0},      {100, 0, 0},  {100, 100, 0}, {0, 100, 0},
-                          {100, -100, 0}, {0, -100, 0}, {-100, 0, 0},  {500, 500, 500}};
-    levelMesh.normals.assign(8, kUp);
-    levelMesh.texturedQuads = {{{0, 1, 2, 3}, 0}};
-    levelMesh.texturedTriangles = {{{0, 5, 4}, 0}};
-    levelMesh.colouredTriangles = {{{0, 3, 6}, 5}};
-
-    const auto mesh = Build(levelMesh);
-    EXPECT_EQ(Faces(*mesh), (std::vector<int>{8, 1, 2, 7, 2, 9, 8, 7, 10, 5, 4, 7, 0, 3, 6, 7}));
-    EXPECT_EQ(mesh->vertexCount, 11);
-    ASSERT_EQ(mesh->vertices.size(), 11u);
-    EXPECT_EQ(Flatten({mesh->vertices[8], mesh->vertices[9], mesh->vertices[10]}),
-              (std::vector<float>{0, 0, 0, 0, 10, 0, 0, 0, 0}));
-    // A vertex no face uses keeps its number and position.
-    EXPECT_EQ(Flatten({mesh->vertices[7]}), (std::vector<float>{50, 50, 50}));
-    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text000", {0, 1, 2}}, {"Color05", {3}}}));
 }
 
 TEST_F(PartMesh, MarkedFacesAreReversedAndTheMarkIsCleared) {
@@ -227,75 +168,25 @@ TEST_F(PartMesh, MarkedFacesAreReversedAndTheMarkIsCleared) {
     EXPECT_EQ(mesh->smoothGroups, std::vector<uint32_t>(5, 1));
 }
 
-TEST_F(PartMesh, ColouredOnlyMeshGetsColourGroupsByTheLowByte) {
-    MeshRecord levelMesh;
-    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
-    levelMesh.normals.assign(4, kUp);
-    levelMesh.colouredQuads = {{{0, 1, 2, 3}, 0x000F}};
-    levelMesh.colouredTriangles = {
-        {{0, 1, 2}, 0x120F}, {{0, 1, 2}, 0x0005}, {{0, 1, 2}, 0xFF0F}, {{0, 1, 2}, 0x0105}};
-
-    const auto mesh = Build(levelMesh);
-    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Color0f", {0, 1, 2, 4}}, {"Color05", {3, 5}}}));
-    // Requested per face, repeats included; the database keeps one of each.
-    EXPECT_EQ(MaterialNames(*db), (std::vector<std::string>{"Color0f", "Color05"}));
-    // No texture: no bitmap, all texture coordinates zero.
-    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{});
-    EXPECT_EQ(mesh->texVertexCount, mesh->vertexCount);
-    EXPECT_EQ(Bits(mesh->texVertices), std::vector<uint32_t>(2 * mesh->vertexCount, 0));
-}
-
-TEST_F(PartMesh, TextureGroupsFollowFirstUseWhileMaterialsAscend) {
+TEST_F(PartMesh, GroupsFollowFirstUseWhileTextureMaterialsAscend) {
     MeshRecord levelMesh;
     levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
     levelMesh.normals.assign(4, kUp);
     levelMesh.texturedQuads = {{{0, 1, 2, 3}, 10}, {{0, 1, 2, 3}, 3}, {{0, 1, 2, 3}, 10}};
     levelMesh.texturedTriangles = {{{0, 1, 2}, 3}, {{0, 1, 2}, 10}, {{0, 1, 2}, 16}};
-    levelMesh.colouredTriangles = {{{0, 1, 2}, 0x0F}};
+    // Colours group by the low byte of the colour field.
+    levelMesh.colouredTriangles = {
+        {{0, 1, 2}, 0x120F}, {{0, 1, 2}, 0x0005}, {{0, 1, 2}, 0xFF0F}, {{0, 1, 2}, 0x0105}};
 
     const auto mesh = Build(levelMesh);
-    EXPECT_EQ(Groups(*mesh), (std::vector<Group>{{"Text00a", {0, 1, 4, 5, 7}},
-                                                 {"Text003", {2, 3, 6}},
-                                                 {"Text010", {8}},
-                                                 {"Color0f", {9}}}));
+    EXPECT_EQ(Groups(*mesh),
+              "Text00a: 0 1 4 5 7; Text003: 2 3 6; Text010: 8; Color0f: 9 11; Color05: 10 12");
     EXPECT_EQ(MaterialNames(*db),
-              (std::vector<std::string>{"Text003", "Text00a", "Text010", "Color0f"}));
+              (std::vector<std::string>{"Text003", "Text00a", "Text010", "Color0f", "Color05"}));
     EXPECT_EQ(ListDirectory(dir.path()),
               (std::vector<std::string>{"Text003.bmp", "Text00a.bmp", "Text010.bmp"}));
     EXPECT_EQ(UsedTextures(), (std::vector<uint32_t>{10, 3, 16}));
-    EXPECT_EQ(UsedColours(), std::vector<uint32_t>{15});
-}
-
-TEST_F(PartMesh, TextureCoordinatesFollowTheCachedAreaAndTheRoundingPoints) {
-    // Texture 1's area, first requested by a triangle, is 3 x 3 from (100, 10).
-    MeshRecord triangleMesh;
-    triangleMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}};
-    triangleMesh.normals.assign(3, kUp);
-    triangleMesh.texturedTriangles = {{{0, 1, 2}, 1}};
-    const auto triangle = Build(triangleMesh, 1);
-    // Corners (100, 10), (102, 11), (101, 12). A triangle's row quotient is
-    // stored as a float first: 1 - float(1/3) is a tie that rounds to even,
-    // one unit below float(2/3).
-    EXPECT_EQ(Bits(triangle->texVertices), (std::vector<uint32_t>{
-                                               0x00000000, 0x3F800000, // (0, 1)
-                                               0x3F2AAAAB, 0x3F2AAAAA, // (2/3, 1 - float(1/3))
-                                               0x3EAAAAAB, 0x3EAAAAAA, // (1/3, 1 - float(2/3))
-                                           }));
-
-    // A quad of the same texture in a later part gets the same area, so its
-    // fourth corner lies far outside; its v is computed in double throughout.
-    MeshRecord quadMesh;
-    quadMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
-    quadMesh.normals.assign(4, kUp);
-    quadMesh.texturedQuads = {{{0, 1, 2, 3}, 1}};
-    const auto quad = Build(quadMesh, 2);
-    EXPECT_EQ(Bits(quad->texVertices), (std::vector<uint32_t>{
-                                           0x00000000, 0x3F800000, // (0, 1)
-                                           0x3F2AAAAB, 0x3F2AAAAB, // (2/3, float(1 - 1/3))
-                                           0x3EAAAAAB, 0x3EAAAAAB, // (1/3, float(1 - 2/3))
-                                           0x42480000, 0xC29E0000, // (150 / 3, 1 - 240 / 3)
-                                       }));
-    EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{"Text001.bmp"});
+    EXPECT_EQ(UsedColours(), (std::vector<uint32_t>{15, 5}));
 }
 
 TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
@@ -312,12 +203,9 @@ TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
     ASSERT_EQ(mesh->matGroupCount, 521);
     EXPECT_EQ(mesh->matGroups[519].name, "Text207");
     EXPECT_EQ(mesh->matGroups[519].faces, std::vector<uint16_t>{519});
-    const MatGroup3ds& colour = mesh->matGroups[520];
-    EXPECT_EQ(colour.name, "Color0f");
-    ASSERT_EQ(colour.faceCount, 600);
-    EXPECT_EQ(colour.faces.front(), 520);
-    EXPECT_EQ(colour.faces.back(), 1119);
-    EXPECT_EQ(mesh->vertexCount, 3 * 1120);
+    EXPECT_EQ(mesh->matGroups[520].name, "Color0f");
+    EXPECT_EQ(mesh->matGroups[520].faces.size(), 600u);
+    EXPECT_EQ(mesh->matGroups[520].faces.back(), 1119);
 }
 
 TEST_F(PartMesh, EveryFailedAllocationEndsCleanly) {

@@ -1,6 +1,5 @@
 #include "level/level_reader.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -180,16 +179,8 @@ TEST(LevelReader, LoadsFilesAsItReadsBytes) {
     EXPECT_EQ(fromFile.level.texturePages16, ReadLevel(built.bytes).level.texturePages16);
     ExpectMeshAsDescribed(fromFile.level.meshes[1], EveryBlockLevel(1).meshes[1]);
 
-    fromFile = LoadLevel("missing.qlv");
-    EXPECT_EQ(fromFile.status, LevelLoadStatus::CannotOpen);
-    EXPECT_EQ(fromFile.problem, "No such file or directory");
-
-    std::filesystem::create_directory("folder.qlv");
-    fromFile = LoadLevel("folder.qlv");
-    EXPECT_EQ(fromFile.status, LevelLoadStatus::CannotOpen);
-    EXPECT_EQ(fromFile.problem, "Is a directory");
-
-    // A pipe has no size, and opening it must not wait for a writer.
+    // A missing file and a directory are tested through the built program. A pipe
+    // has no size, and opening it must not wait for a writer.
     ASSERT_EQ(mkfifo("pipe.qlv", 0600), 0);
     fromFile = LoadLevel("pipe.qlv");
     EXPECT_EQ(fromFile.status, LevelLoadStatus::CannotOpen);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdio>
 
 namespace {
@@ -14,13 +13,13 @@ constexpr size_t kHeaderSize = 6;
 // Containers nest a few levels deep; a file that claims more is broken.
 constexpr int kMaxDepth = 16;
 
-bool InRange(const std::vector<unsigned char>& bytes, size_t offset, size_t count) {
-    if (offset > bytes.size() || bytes.size() - offset < count) {
-        ADD_FAILURE() << "reading " << count << " bytes at offset " << offset << " of "
-                      << bytes.size();
-        return false;
+// The little-endian value of `count` bytes at offset; the caller checks the range.
+uint32_t ReadLe(const std::vector<unsigned char>& bytes, size_t offset, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        value |= uint32_t{bytes[offset + i]} << (8 * i);
     }
-    return true;
+    return value;
 }
 
 ChunkTreeView ReadNode(const std::vector<unsigned char>& bytes, const ChunkView& chunk, int depth) {
@@ -32,32 +31,14 @@ ChunkTreeView ReadNode(const std::vector<unsigned char>& bytes, const ChunkView&
         ADD_FAILURE() << "containers nested deeper than " << kMaxDepth;
         return node;
     }
-    for (const ChunkView& child : ReadSubChunks(bytes, chunk)) {
+    for (const ChunkView& child :
+         ReadChunkList(bytes, chunk.offset + kHeaderSize, chunk.offset + chunk.length)) {
         node.children.push_back(ReadNode(bytes, child, depth + 1));
     }
     return node;
 }
 
 } // namespace
-
-uint16_t ReadLe16(const std::vector<unsigned char>& bytes, size_t offset) {
-    if (!InRange(bytes, offset, 2)) {
-        return 0;
-    }
-    return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-uint32_t ReadLe32(const std::vector<unsigned char>& bytes, size_t offset) {
-    if (!InRange(bytes, offset, 4)) {
-        return 0;
-    }
-    return uint32_t{bytes[offset]} | (uint32_t{bytes[offset + 1]} << 8) |
-           (uint32_t{bytes[offset + 2]} << 16) | (uint32_t{bytes[offset + 3]} << 24);
-}
-
-float ReadLeFloat(const std::vector<unsigned char>& bytes, size_t offset) {
-    return std::bit_cast<float>(ReadLe32(bytes, offset));
-}
 
 std::vector<ChunkView> ReadChunkList(const std::vector<unsigned char>& bytes, size_t begin,
                                      size_t end) {
@@ -72,7 +53,8 @@ std::vector<ChunkView> ReadChunkList(const std::vector<unsigned char>& bytes, si
             ADD_FAILURE() << "partial chunk header at offset " << offset;
             break;
         }
-        ChunkView chunk{ReadLe16(bytes, offset), ReadLe32(bytes, offset + 2), offset};
+        const ChunkView chunk{static_cast<uint16_t>(ReadLe(bytes, offset, 2)),
+                              ReadLe(bytes, offset + 2, 4), offset};
         if (chunk.length < kHeaderSize || chunk.length > end - offset) {
             ADD_FAILURE() << "chunk 0x" << std::hex << chunk.tag << std::dec << " at offset "
                           << offset << " has length " << chunk.length << ", room for "
@@ -83,36 +65,6 @@ std::vector<ChunkView> ReadChunkList(const std::vector<unsigned char>& bytes, si
         offset += chunk.length;
     }
     return chunks;
-}
-
-std::vector<ChunkView> ReadSubChunks(const std::vector<unsigned char>& bytes,
-                                     const ChunkView& chunk, size_t dataSize) {
-    const size_t begin = chunk.offset + kHeaderSize + dataSize;
-    const size_t end = chunk.offset + chunk.length;
-    if (begin > end) {
-        ADD_FAILURE() << "chunk 0x" << std::hex << chunk.tag << std::dec << " of length "
-                      << chunk.length << " has no room for " << dataSize << " data bytes";
-        return {};
-    }
-    return ReadChunkList(bytes, begin, end);
-}
-
-std::vector<unsigned char> ChunkData(const std::vector<unsigned char>& bytes,
-                                     const ChunkView& chunk, size_t count) {
-    const size_t begin = chunk.offset + kHeaderSize;
-    if (!InRange(bytes, begin, count)) {
-        return {};
-    }
-    return std::vector<unsigned char>(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
-                                      bytes.begin() + static_cast<std::ptrdiff_t>(begin + count));
-}
-
-std::vector<uint16_t> ChunkTags(const std::vector<ChunkView>& chunks) {
-    std::vector<uint16_t> tags;
-    for (const ChunkView& chunk : chunks) {
-        tags.push_back(chunk.tag);
-    }
-    return tags;
 }
 
 ChunkTreeView ReadChunkTree(const std::vector<unsigned char>& bytes) {

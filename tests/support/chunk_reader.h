@@ -1,11 +1,11 @@
 #pragma once
-// A small reader of written 3DS bytes, for tests: walks chunk headers, reads
-// little-endian values and reads a whole file back as a tree of chunk
-// headers, so that a test can check what a writer produced without going
-// through the toolkit's own reading code.
+// A small reader of written 3DS bytes, for tests: walks chunk headers and
+// reads a whole file back as a tree of chunk headers, so that a test can
+// check what a writer produced without going through the toolkit's own
+// reading code.
 //
-// Every function adds a GoogleTest failure (and returns what it has, or 0)
-// when the bytes do not hold what is asked for; none of them reads out of range.
+// Every function adds a GoogleTest failure (and returns what it has) when the
+// bytes do not hold what is asked for; none of them reads out of range.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,23 +18,10 @@ struct ChunkView {
     size_t offset = 0;   // offset of the header in the bytes
 };
 
-// Little-endian values at an offset.
-uint16_t ReadLe16(const std::vector<unsigned char>& bytes, size_t offset);
-uint32_t ReadLe32(const std::vector<unsigned char>& bytes, size_t offset);
-float ReadLeFloat(const std::vector<unsigned char>& bytes, size_t offset);
-
 // The chunks laid one after another in bytes[begin, end). A header that does not
 // fit, or a length below 6 or running past end, fails the test and ends the list.
 std::vector<ChunkView> ReadChunkList(const std::vector<unsigned char>& bytes, size_t begin,
                                      size_t end);
-// The sub-chunks of a chunk, which start dataSize bytes behind its header.
-std::vector<ChunkView> ReadSubChunks(const std::vector<unsigned char>& bytes,
-                                     const ChunkView& chunk, size_t dataSize = 0);
-// The chunk's first count data bytes (behind its header).
-std::vector<unsigned char> ChunkData(const std::vector<unsigned char>& bytes,
-                                     const ChunkView& chunk, size_t count);
-// The tags of a chunk list, in order.
-std::vector<uint16_t> ChunkTags(const std::vector<ChunkView>& chunks);
 
 struct ChunkTreeView {
     ChunkView chunk;

@@ -44,17 +44,9 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
-
-namespace {
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-} // namespace
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
     // Output goes to files outside cwd, so the program's directory stays as it left it.
@@ -89,8 +81,10 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }
-    result.out = ReadWholeFile(outPath);
-    result.err = ReadWholeFile(errPath);
+    const std::vector<unsigned char> out = ReadFileBytes(outPath);
+    const std::vector<unsigned char> err = ReadFileBytes(errPath);
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return result;

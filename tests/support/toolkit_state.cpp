@@ -22,3 +22,9 @@ std::vector<int32_t> RaisedErrors() {
     }
     return codes;
 }
+
+std::vector<int32_t> TakeErrors() {
+    std::vector<int32_t> codes = RaisedErrors();
+    ClearErrors3ds();
+    return codes;
+}

@@ -11,3 +11,5 @@ void ResetToolkitState();
 
 // The codes of the filled error entries, oldest first.
 std::vector<int32_t> RaisedErrors();
+// RaisedErrors, then clears the list for the next step of a test.
+std::vector<int32_t> TakeErrors();

@@ -1,12 +1,10 @@
 #include "tests/support/tree_outline.h"
 
-#include "tests/support/toolkit_state.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
 
 std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
@@ -42,14 +40,6 @@ std::string TreeOutline(const Chunk3ds* chunk) {
         }
     }
     return text;
-}
-
-std::vector<uint32_t> ChildTags(const Chunk3ds* chunk) {
-    std::vector<uint32_t> tags;
-    for (const Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
-        tags.push_back(child->tag);
-    }
-    return tags;
 }
 
 std::string ChildOutline(const Chunk3ds* chunk) {
@@ -131,32 +121,17 @@ std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
     return ReadFileBytes(name);
 }
 
-std::vector<int32_t> ErrorCodes() {
-    return RaisedErrors();
-}
-
 std::vector<unsigned char> Hex(const char* digits) {
-    std::vector<unsigned char> bytes;
-    int pending = -1;
+    std::string text;
     for (const char* c = digits; *c != 0; ++c) {
-        if (*c == ' ') {
-            continue;
-        }
-        const int value = std::isdigit(static_cast<unsigned char>(*c)) ? *c - '0'
-                          : (*c >= 'A' && *c <= 'F')                   ? *c - 'A' + 10
-                                                                       : -1;
-        if (value < 0) {
-            ADD_FAILURE() << "not a hex digit: " << *c;
-            return bytes;
-        }
-        if (pending < 0) {
-            pending = value;
-        } else {
-            bytes.push_back(static_cast<unsigned char>(pending * 16 + value));
-            pending = -1;
-        }
+        text += *c == ' ' ? "" : std::string(1, *c);
     }
-    EXPECT_LT(pending, 0) << "odd number of hex digits";
+    EXPECT_EQ(text.find_first_not_of("0123456789ABCDEF"), std::string::npos) << digits;
+    EXPECT_EQ(text.size() % 2, 0u) << "odd number of hex digits: " << digits;
+    std::vector<unsigned char> bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+        bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    }
     return bytes;
 }
 

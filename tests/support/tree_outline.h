@@ -3,6 +3,7 @@
 // compare two trees and encode a subtree with the toolkit's writer.
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/toolkit_state.h"
 #include "toolkit3ds/chunk_tree.h"
 
 #include <gtest/gtest.h>
@@ -30,9 +31,7 @@ template <typename Layout> Layout* AppendRecord(Chunk3ds* parent, uint32_t tag) 
 // chunks show as 0000. "none" for a missing chunk.
 std::string TreeOutline(const Chunk3ds* chunk);
 
-// The tags of the chunk's direct children, in order.
-std::vector<uint32_t> ChildTags(const Chunk3ds* chunk);
-// The same as text, as TreeOutline writes tags: "3D3E AFFF 4000".
+// The tags of the chunk's direct children as TreeOutline writes them: "3D3E AFFF 4000".
 std::string ChildOutline(const Chunk3ds* chunk);
 // The chunk's direct children, in order.
 std::vector<Chunk3ds*> Children(Chunk3ds* chunk);
@@ -56,10 +55,6 @@ std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk);
 // The bytes WriteChunk3ds writes for the chunk and its descendants. Writes a
 // file in the working directory, so it needs a ScopedTempDir.
 std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk);
-
-// The codes of the filled error entries, oldest first (RaisedErrors of
-// toolkit_state.h).
-std::vector<int32_t> ErrorCodes();
 
 // Bytes from hexadecimal digits; spaces are skipped: Hex("4D4D 06000000").
 std::vector<unsigned char> Hex(const char* digits);

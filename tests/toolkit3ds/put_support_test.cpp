@@ -3,7 +3,7 @@
 
 #include "toolkit3ds/put_support.h"
 
-#include "tests/support/toolkit_state.h"
+#include "tests/support/allocation_hooks.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/camera.h"
 #include "toolkit3ds/material.h"
@@ -82,6 +82,71 @@ TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing
         }
         ClearErrors3ds();
     }
+}
+
+// Each run fails one allocation while every kind of record is put into a new
+// database and then put again over what the first puts made.
+TEST_F(PutSupport, EveryAllocationFailureIsReported) {
+    std::unique_ptr<Material3ds> material;
+    InitMaterial3ds(&material);
+    material->name = "Skin";
+    material->textureMap.fileName = material->bumpMap.fileName = "skin.bmp";
+    material->bumpMap.mapData = {1, 2, 3};
+    material->autoReflect = true;
+    std::unique_ptr<Mesh3ds> mesh;
+    InitMeshObj3ds(&mesh, 3, 1, kMeshVertices3ds | kMeshTexVertices3ds | kMeshFaces3ds);
+    mesh->name = "Hips";
+    mesh->smoothGroups = {1};
+    mesh->matGroupCount = 1;
+    mesh->matGroups = {{"Skin", 1, {0}}};
+    mesh->vertexFlagCount = 3;
+    mesh->vertexFlags = {1, 2, 3};
+    mesh->useMapInfo = mesh->useBoxMap = mesh->isHidden = true;
+    mesh->procData = {1, 2};
+    mesh->useProc = 1;
+    std::unique_ptr<Camera3ds> camera;
+    InitCamera3ds(&camera);
+    camera->name = "Camera1";
+    std::unique_ptr<MeshSettings3ds> settings;
+    InitMeshSettings3ds(&settings);
+    std::unique_ptr<Background3ds> background;
+    InitBackground3ds(&background);
+    background->backgroundType = kBackgroundGradient3ds;
+    std::unique_ptr<Viewport3ds> viewport;
+    InitViewport3ds(&viewport);
+    viewport->cameraName = "Camera1";
+    std::unique_ptr<Database3ds> db;
+    const std::vector<std::function<void()>> puts = {
+        [&] { PutMeshSettings3ds(db.get(), settings.get()); },
+        [&] { PutBackground3ds(db.get(), background.get()); },
+        [&] { PutCamera3ds(db.get(), camera.get()); },
+        [&] { PutMaterial3ds(db.get(), material.get()); },
+        [&] { PutMesh3ds(db.get(), mesh.get()); },
+        [&] { PutViewport3ds(db.get(), viewport.get()); },
+    };
+    int meshStages = 0;
+    const int failures = SweepAllocationFaults(
+        [&] {
+            ClearErrors3ds();
+            db = MakeDatabase();
+        },
+        [&] {
+            for (int round = 0; round < 2 * static_cast<int>(puts.size()) && !ErrorPending3ds;
+                 ++round) {
+                viewport->viewType = round < 6 ? kViewUser3ds : kViewCamera3ds;
+                puts[round % puts.size()]();
+            }
+        },
+        [&] {
+            // A mesh chunk that cannot be made is followed by the mesh put's own code.
+            const Codes codes = RaisedErrors();
+            EXPECT_TRUE(codes == Codes{ERR_NO_MEM} ||
+                        codes == (Codes{ERR_NO_MEM, ERR_PUT_MESH_FAILED}));
+            meshStages += codes.size() == 2 ? 1 : 0;
+        });
+    EXPECT_GT(meshStages, 40);
+    EXPECT_GT(failures, 300);
+    EXPECT_FALSE(ErrorPending3ds);
 }
 
 } // namespace
