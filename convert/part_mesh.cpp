@@ -39,26 +39,17 @@ Point3ds ToModelUnits(const Vertex16& vertex) {
 // textured triangles, coloured quads, coloured triangles, each face's corners
 // in order.
 template <typename Visit> void ForEachCorner(MeshRecord& mesh, Visit visit) {
-    for (QuadFace& face : mesh.texturedQuads) {
-        for (uint16_t& corner : face.corners) {
-            visit(corner);
+    auto visitFaces = [&](auto& faces) {
+        for (auto& face : faces) {
+            for (uint16_t& corner : face.corners) {
+                visit(corner);
+            }
         }
-    }
-    for (TriangleFace& face : mesh.texturedTriangles) {
-        for (uint16_t& corner : face.corners) {
-            visit(corner);
-        }
-    }
-    for (QuadFace& face : mesh.colouredQuads) {
-        for (uint16_t& corner : face.corners) {
-            visit(corner);
-        }
-    }
-    for (TriangleFace& face : mesh.colouredTriangles) {
-        for (uint16_t& corner : face.corners) {
-            visit(corner);
-        }
-    }
+    };
+    visitFaces(mesh.texturedQuads);
+    visitFaces(mesh.texturedTriangles);
+    visitFaces(mesh.colouredQuads);
+    visitFaces(mesh.colouredTriangles);
 }
 
 // Reads the reverse-winding mark of a face and clears it.
