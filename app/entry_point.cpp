@@ -65,6 +65,5 @@ int RunTarvik(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", path, problem.c_str());
         return 1;
     }
-    RunConversion(loaded.level);
-    return 0;
+    return RunConversion(loaded.level);
 }

@@ -1,9 +1,10 @@
 #include "app/run_sequence.h"
 
+#include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
+#include "convert/conversion_context.h"
 #include "convert/model_assembly.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/database_writer.h"
@@ -12,14 +13,38 @@
 
 namespace {
 
-[[noreturn]] void ExitWithToolkitErrors() {
+// Closes every toolkit file after a failed run: the output keeps exactly the
+// bytes written to it so far, and a later run in this process starts with no
+// file open. The error list is left as it was printed; an error of these
+// closes is neither printed nor kept.
+void CloseFilesAfterFailure() {
+    const std::array<ErrorRecord3ds, kErrorListSize3ds> printed = ErrorList3ds();
+    ClearErrors3ds();
+    // Each pass closes at least one file, or discards the table.
+    while (GetFileTable3ds() != nullptr) {
+        CloseAllFiles3ds();
+        ClearErrors3ds();
+    }
+    for (const ErrorRecord3ds& error : printed) {
+        RaiseError3ds(error.code);
+    }
+}
+
+int EndWithToolkitErrors() {
     PrintErrors3ds(stderr);
-    std::exit(kToolkitErrorExit);
+    CloseFilesAfterFailure();
+    return kToolkitErrorExit;
+}
+
+int EndWithFailure(const ConversionFailure& failure) {
+    PrintFailure(stderr, failure);
+    CloseFilesAfterFailure();
+    return kConversionFailedExit;
 }
 
 } // namespace
 
-void RunConversion(LevelData& level) {
+int RunConversion(LevelData& level) {
     std::printf("Creating 3ds mesh file '%s'\n", kOutputFileName);
     // The line comes before any output file exists, even when stdout is a pipe.
     std::fflush(stdout);
@@ -27,34 +52,39 @@ void RunConversion(LevelData& level) {
 
     File3ds* file = OpenFile3ds(kOutputFileName, "w");
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
     std::unique_ptr<Database3ds> db;
     InitDatabase3ds(db);
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
     CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
 
-    ConvertModel(db.get(), level);
+    ConversionContext context(level);
+    ConvertModel(context, db.get());
+    if (context.failure.happened) {
+        return EndWithFailure(context.failure);
+    }
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
 
     WriteDatabase3ds(file, db.get());
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
     // Closing flushes the output: a full disk shows up here at the latest.
     CloseAllFiles3ds();
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
     ReleaseDatabase3ds(db);
     if (ErrorPending3ds) {
-        ExitWithToolkitErrors();
+        return EndWithToolkitErrors();
     }
+    return 0;
 }

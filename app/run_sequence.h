@@ -5,8 +5,9 @@
 // Standard output carries only the progress line. After every toolkit step
 // the toolkit's pending-error flag is checked; on the first error the
 // recorded toolkit messages are printed on standard error, newest first, and
-// the process ends with kToolkitErrorExit (255 as the shell sees it). The
-// output file then keeps whatever had been written to it.
+// the run ends with kToolkitErrorExit (255 as the shell sees it). The output
+// file then keeps whatever had been written to it. Nothing here ends the
+// process, and every run starts afresh: one process may convert many levels.
 
 #include "level/level_data.h"
 
@@ -14,14 +15,17 @@ inline constexpr const char* kOutputFileName = "KeshMesh.3ds";
 
 // Exit code after a toolkit error.
 inline constexpr int kToolkitErrorExit = -1;
+// Exit code after a bitmap that cannot be written or memory that runs out.
+inline constexpr int kConversionFailedExit = 1;
 
 // Prints "Creating 3ds mesh file 'KeshMesh.3ds'", clears the toolkit's
 // errors, opens the output file (an existing one is overwritten), creates a
 // new mesh database, converts the level into it (ConvertModel, which also
 // writes the texture bitmaps), writes it, closes every toolkit file and
 // releases the database. The level must have passed CheckLevelForConversion;
-// the conversion marks and renumbers corners of its faces. Returns on
-// success; ends the process with kToolkitErrorExit when the toolkit reports
-// an error, and with exit code 1 when a bitmap cannot be written or memory
-// runs out.
-void RunConversion(LevelData& level);
+// the conversion marks and renumbers corners of its faces. Returns the exit
+// code: 0 on success; kToolkitErrorExit after the toolkit's messages;
+// kConversionFailedExit after "name: reason" on standard error when a bitmap
+// cannot be written or memory runs out. Every toolkit file is closed when it
+// returns.
+int RunConversion(LevelData& level);

@@ -149,6 +149,12 @@ std::string CheckLevelForConversion(const LevelData& level) {
         return "the level holds " + std::to_string(level.meshes.size()) +
                " meshes, the character needs " + std::to_string(kRequiredMeshCount);
     }
+    // Decoding stopped there and left that mesh and every later one empty; a
+    // stop after the last body-part mesh touches nothing the conversion reads.
+    if (level.meshDecodingStop.has_value() && *level.meshDecodingStop < kRequiredMeshCount) {
+        return "mesh " + std::to_string(*level.meshDecodingStop) +
+               ": its data runs past the end of the mesh words";
+    }
     for (const BodyPart& part : kBodyParts) {
         std::string problem = CheckMesh(level, part.meshNumber);
         if (!problem.empty()) {

@@ -21,6 +21,9 @@ inline constexpr size_t kMaxPartFaces = 65535;
 // "mesh 7, textured quad 3, corner 2: vertex 120 is out of range (the mesh has 100 vertices)";
 // an empty string when the level can be converted. Checked:
 //   - the level holds at least kRequiredMeshCount meshes;
+//   - mesh decoding did not stop (LevelData::meshDecodingStop) at or before
+//     the last body-part mesh: "mesh 20: its data runs past the end of the
+//     mesh words";
 //   - per body-part mesh (kBodyParts): its face count (a quad makes two
 //     faces) is at most kMaxPartFaces;
 //   - per face, in the order textured quads, textured triangles, coloured

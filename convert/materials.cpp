@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "convert/current_level.h"
+#include "convert/conversion_context.h"
 #include "toolkit3ds/errors.h"
 #include "toolkit3ds/material.h"
 
@@ -19,13 +19,6 @@ inline constexpr float kMapStrength = 1.0f;
 inline constexpr double kPaletteComponentScale = 0.015625; // 1 / 64: 6-bit component to 0..1
 
 inline constexpr const char* kBitmapExtension = ".bmp";
-
-struct UsedLists {
-    std::vector<uint32_t> textures;
-    std::vector<uint32_t> colours;
-};
-
-UsedLists gUsed;
 
 void AddOnce(std::vector<uint32_t>& list, uint32_t value) {
     if (std::find(list.begin(), list.end(), value) == list.end()) {
@@ -66,25 +59,17 @@ std::string ColourMaterialName(uint8_t paletteIndex) {
     return name;
 }
 
-void ClearUsedLists() {
-    gUsed.textures.clear();
-    gUsed.colours.clear();
+void ClearUsedLists(ConversionContext& context) {
+    context.usedTextures.clear();
+    context.usedColours.clear();
 }
 
-void AddUsedTexture(uint32_t textureNumber) {
-    AddOnce(gUsed.textures, textureNumber);
+void AddUsedTexture(ConversionContext& context, uint32_t textureNumber) {
+    AddOnce(context.usedTextures, textureNumber);
 }
 
-void AddUsedColour(uint32_t paletteIndex) {
-    AddOnce(gUsed.colours, paletteIndex);
-}
-
-const std::vector<uint32_t>& UsedTextures() {
-    return gUsed.textures;
-}
-
-const std::vector<uint32_t>& UsedColours() {
-    return gUsed.colours;
+void AddUsedColour(ConversionContext& context, uint32_t paletteIndex) {
+    AddOnce(context.usedColours, paletteIndex);
 }
 
 void PutTextureMaterial(Database3ds* db, uint32_t textureNumber) {
@@ -118,7 +103,7 @@ void PutTextureMaterial(Database3ds* db, uint32_t textureNumber) {
     ReleaseMaterial3ds(&material);
 }
 
-void PutColourMaterial(Database3ds* db, uint32_t paletteIndex) {
+void PutColourMaterial(const ConversionContext& context, Database3ds* db, uint32_t paletteIndex) {
     std::unique_ptr<Material3ds> material;
     InitMaterial3ds(&material);
     if (ErrorPending3ds) {
@@ -126,7 +111,7 @@ void PutColourMaterial(Database3ds* db, uint32_t paletteIndex) {
     }
     const uint8_t index = static_cast<uint8_t>(paletteIndex);
     SetCommonValues(*material, ColourMaterialName(index));
-    const PaletteEntry& entry = CurrentLevel().palette[index];
+    const PaletteEntry& entry = context.level.palette[index];
     material->diffuse = {static_cast<float>(entry.red * kPaletteComponentScale),
                          static_cast<float>(entry.green * kPaletteComponentScale),
                          static_cast<float>(entry.blue * kPaletteComponentScale)};

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "convert/body_parts.h"
-#include "convert/current_level.h"
+#include "convert/conversion_context.h"
 #include "convert/geometry.h"
 #include "convert/part_mesh.h"
 #include "convert/scene_setup.h"
@@ -94,9 +94,7 @@ void PoseVertices(std::span<Point3ds> vertices, const PoseRecord& pose) {
     RotateVertices(vertices, Axis::kX, kTurnAboutX);
 }
 
-void ConvertModel(Database3ds* db, LevelData& level) {
-    SetCurrentLevel(level);
-
+void ConvertModel(ConversionContext& context, Database3ds* db) {
     PutSceneSettings(db);
     if (ErrorPending3ds) {
         return;
@@ -110,7 +108,7 @@ void ConvertModel(Database3ds* db, LevelData& level) {
     for (uint32_t part = 0; part < kBodyParts.size(); ++part) {
         const uint32_t meshNumber = kBodyParts[part].meshNumber;
         std::unique_ptr<Mesh3ds> mesh;
-        if (!BuildPartMesh(db, level, level.meshes[meshNumber], part, &mesh)) {
+        if (!BuildPartMesh(context, db, context.level.meshes[meshNumber], part, &mesh)) {
             return;
         }
         // Unchecked: a part without vertices raises ERR_INVALID_DATA here,

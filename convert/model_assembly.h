@@ -21,6 +21,8 @@
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/file_io.h"
 
+struct ConversionContext;
+
 // One row of the pose table: offsets x, y, z, then angles about x, y and z.
 struct PoseRecord {
     double offsetX = 0, offsetY = 0, offsetZ = 0;
@@ -39,8 +41,8 @@ PoseRecord ConvertPose(const PoseRecord& given);
 // Poses the vertices with a converted pose row, in the six steps above.
 void PoseVertices(std::span<Point3ds> vertices, const PoseRecord& pose);
 
-// Makes level the current level and fills db: mesh settings, background and
-// camera; for each body part in order, its mesh built, its local axes set by
+// Fills db from the context's level: mesh settings, background and camera;
+// for each body part in order, its mesh built, its local axes set by
 // CenterMeshMatrix3ds, its vertices posed, its origin set to 0, then put and
 // released; last the viewport.
 //
@@ -49,6 +51,7 @@ void PoseVertices(std::span<Point3ds> vertices, const PoseRecord& pose);
 // with the scene partly built and the error pending, after the first toolkit
 // Init, Put or Release that leaves ErrorPending3ds set (CenterMeshMatrix3ds
 // and the material puts are not checked on their own, so their errors stop
-// the run at the next check). A failed allocation or a bitmap that cannot be
-// written ends the program with exit code 1.
-void ConvertModel(Database3ds* db, LevelData& level);
+// the run at the next check). Returns early too, with context.failure set,
+// when an allocation fails or a bitmap cannot be written; that failure takes
+// precedence over any toolkit error left pending.
+void ConvertModel(ConversionContext& context, Database3ds* db);

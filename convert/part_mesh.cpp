@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/body_parts.h"
-#include "convert/fatal_error.h"
+#include "convert/conversion_context.h"
 #include "convert/geometry.h"
 #include "convert/materials.h"
 #include "convert/texture_bitmaps.h"
@@ -99,13 +99,18 @@ TexVert3ds TriangleTexVert(const TextureVertex& corner, const TextureArea& area)
     return {static_cast<float>(u), static_cast<float>(v)};
 }
 
+// Replaces out with count copies of value; false, with the failure recorded
+// under message, when the array cannot be allocated.
 template <typename T>
-std::vector<T> AllocateOrDie(size_t count, const T& value, const char* message) {
+bool Allocate(ConversionContext& context, std::vector<T>& out, size_t count, const T& value,
+              const char* message) {
     try {
-        return std::vector<T>(count, value);
+        out = std::vector<T>(count, value);
     } catch (const std::bad_alloc&) {
-        FatalError(message, ENOMEM);
+        RecordFailure(context, message, ENOMEM);
+        return false;
     }
+    return true;
 }
 
 // Step 1: the texture materials, in ascending texture number.
@@ -184,55 +189,67 @@ void SplitCorners(MeshRecord& levelMesh, Mesh3ds& mesh) {
 }
 
 // Step 12: the faces in their four runs, the used lists and the texture
-// coordinates.
-void BuildFaces(const LevelData& level, MeshRecord& levelMesh, Mesh3ds& mesh) {
+// coordinates. False when a texture area cannot be written (the failure is
+// in the context).
+bool BuildFaces(ConversionContext& context, MeshRecord& levelMesh, Mesh3ds& mesh) {
+    const LevelData& level = context.level;
     size_t k = 0;
     for (QuadFace& quad : levelMesh.texturedQuads) {
-        AddUsedTexture(quad.texture);
+        AddUsedTexture(context, quad.texture);
         PutQuadFaces(mesh.faces, k, quad);
-        const TextureArea& area = GetTextureArea(quad.texture, kQuadArea);
+        const TextureArea* area = GetTextureArea(context, quad.texture, kQuadArea);
+        if (area == nullptr) {
+            return false;
+        }
         k += 2;
         const ObjectTexture& texture = level.objectTextures[quad.texture];
         for (size_t j = 0; j < quad.corners.size(); ++j) {
-            mesh.texVertices[VertexOf(quad.corners[j])] = QuadTexVert(texture.vertices[j], area);
+            mesh.texVertices[VertexOf(quad.corners[j])] = QuadTexVert(texture.vertices[j], *area);
         }
     }
     for (QuadFace& quad : levelMesh.colouredQuads) {
-        AddUsedColour(PaletteIndexOf(quad.texture));
+        AddUsedColour(context, PaletteIndexOf(quad.texture));
         PutQuadFaces(mesh.faces, k, quad);
         k += 2;
     }
     for (TriangleFace& triangle : levelMesh.texturedTriangles) {
-        AddUsedTexture(triangle.texture);
+        AddUsedTexture(context, triangle.texture);
         PutTriangleFace(mesh.faces, k, triangle);
-        const TextureArea& area = GetTextureArea(triangle.texture, kTriangleArea);
+        const TextureArea* area = GetTextureArea(context, triangle.texture, kTriangleArea);
+        if (area == nullptr) {
+            return false;
+        }
         k += 1;
         const ObjectTexture& texture = level.objectTextures[triangle.texture];
         for (size_t j = 0; j < triangle.corners.size(); ++j) {
             mesh.texVertices[VertexOf(triangle.corners[j])] =
-                TriangleTexVert(texture.vertices[j], area);
+                TriangleTexVert(texture.vertices[j], *area);
         }
     }
     for (TriangleFace& triangle : levelMesh.colouredTriangles) {
-        AddUsedColour(PaletteIndexOf(triangle.texture));
+        AddUsedColour(context, PaletteIndexOf(triangle.texture));
         PutTriangleFace(mesh.faces, k, triangle);
         k += 1;
     }
     assert(k == mesh.faceCount);
+    return true;
 }
 
 // Step 13: one group per used texture, then one per used colour, each with its
-// face numbers in ascending order.
-void BuildMaterialGroups(const MeshRecord& levelMesh, Mesh3ds& mesh) {
+// face numbers in ascending order. False when the groups cannot be allocated.
+bool BuildMaterialGroups(ConversionContext& context, const MeshRecord& levelMesh, Mesh3ds& mesh) {
     const size_t texturedQuadFaces = 2 * levelMesh.texturedQuads.size();
     const size_t colouredQuadFaces = 2 * levelMesh.colouredQuads.size();
     const size_t firstTexturedTriangle = texturedQuadFaces + colouredQuadFaces;
     const size_t firstColouredTriangle = firstTexturedTriangle + levelMesh.texturedTriangles.size();
 
-    const std::vector<uint32_t>& textures = UsedTextures();
-    const std::vector<uint32_t>& colours = UsedColours();
+    const std::vector<uint32_t>& textures = context.usedTextures;
+    const std::vector<uint32_t>& colours = context.usedColours;
     const size_t groupCount = textures.size() + colours.size();
-    mesh.matGroups = AllocateOrDie(groupCount, MatGroup3ds{}, kMatGroupsAllocationMessage);
+    if (!Allocate(context, mesh.matGroups, groupCount, MatGroup3ds{},
+                  kMatGroupsAllocationMessage)) {
+        return false;
+    }
     mesh.matGroupCount = static_cast<uint16_t>(groupCount);
 
     size_t g = 0;
@@ -268,10 +285,11 @@ void BuildMaterialGroups(const MeshRecord& levelMesh, Mesh3ds& mesh) {
         }
         group.faceCount = static_cast<uint16_t>(group.faces.size());
     }
+    return true;
 }
 
-bool BuildSteps(Database3ds* db, const LevelData& level, MeshRecord& levelMesh, uint32_t partNumber,
-                std::unique_ptr<Mesh3ds>* meshHandle) {
+bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
+                uint32_t partNumber, std::unique_ptr<Mesh3ds>* meshHandle) {
     PutTextureMaterials(db, levelMesh);
 
     const size_t vertexCount = levelMesh.vertices.size();
@@ -287,38 +305,41 @@ bool BuildSteps(Database3ds* db, const LevelData& level, MeshRecord& levelMesh, 
 
     mesh.meshColor = static_cast<uint8_t>(partNumber);
     mesh.faceCount = static_cast<uint16_t>(faceCount);
-    mesh.faces = AllocateOrDie(faceCount, Face3ds{0, 0, 0, 0}, kFacesAllocationMessage);
-    mesh.smoothGroups = AllocateOrDie(faceCount, kSmoothingGroup, kSmoothGroupsAllocationMessage);
+    if (!Allocate(context, mesh.faces, faceCount, Face3ds{0, 0, 0, 0}, kFacesAllocationMessage) ||
+        !Allocate(context, mesh.smoothGroups, faceCount, kSmoothingGroup,
+                  kSmoothGroupsAllocationMessage)) {
+        return false;
+    }
 
     TestOrientations(levelMesh);
 
     mesh.name = kBodyParts[partNumber].name;
 
-    ClearUsedLists();
+    ClearUsedLists(context);
     for (const QuadFace& quad : levelMesh.colouredQuads) {
-        PutColourMaterial(db, PaletteIndexOf(quad.texture));
+        PutColourMaterial(context, db, PaletteIndexOf(quad.texture));
     }
     for (const TriangleFace& triangle : levelMesh.colouredTriangles) {
-        PutColourMaterial(db, PaletteIndexOf(triangle.texture));
+        PutColourMaterial(context, db, PaletteIndexOf(triangle.texture));
     }
 
     SplitCorners(levelMesh, mesh);
-    BuildFaces(level, levelMesh, mesh);
-    BuildMaterialGroups(levelMesh, mesh);
-    return true;
+    return BuildFaces(context, levelMesh, mesh) &&
+           BuildMaterialGroups(context, levelMesh, mesh);
 }
 
 } // namespace
 
-bool BuildPartMesh(Database3ds* db, const LevelData& level, MeshRecord& levelMesh,
+bool BuildPartMesh(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
                    uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh) {
     assert(partNumber < kBodyParts.size());
     try {
-        return BuildSteps(db, level, levelMesh, partNumber, mesh);
+        return BuildSteps(context, db, levelMesh, partNumber, mesh);
     } catch (const std::bad_alloc&) {
         // Fixed buffer: nothing more may be allocated here.
         char what[64];
         std::snprintf(what, sizeof what, "building mesh \"%s\"", kBodyParts[partNumber].name);
-        FatalError(what, ENOMEM);
+        RecordFailure(context, what, ENOMEM);
+        return false;
     }
 }

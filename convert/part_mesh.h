@@ -22,6 +22,8 @@
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/mesh_object.h"
 
+struct ConversionContext;
+
 inline constexpr uint16_t kFaceFlags = 7;         // all three edges visible
 inline constexpr uint32_t kSmoothingGroup = 1;    // every face in smoothing group 1
 inline constexpr double kLevelToModelUnits = 0.1; // a level coordinate in model units
@@ -33,10 +35,10 @@ inline constexpr const char* kMatGroupsAllocationMessage = "[err 1010] calloc() 
 inline constexpr const char* kSmoothGroupsAllocationMessage = "[err 1011] calloc() returned NULL";
 
 // Builds the record of body part partNumber (its name from kBodyParts, its
-// mesh colour the part number) from levelMesh, a mesh of level, which must
-// be the current level (current_level.h) and have passed
-// CheckLevelForConversion. The record is created in *mesh by
-// InitMeshObj3ds; the caller poses, puts and releases it.
+// mesh colour the part number) from levelMesh, a mesh of the context's level
+// (conversion_context.h), which must have passed CheckLevelForConversion.
+// The record is created in *mesh by InitMeshObj3ds; the caller poses, puts
+// and releases it.
 //
 // Requests the texture materials in ascending texture number before the
 // record is made, then the colour materials of every coloured quad and
@@ -46,9 +48,10 @@ inline constexpr const char* kSmoothGroupsAllocationMessage = "[err 1011] calloc
 // corner indices are left rewritten to the split vertex numbers.
 //
 // Returns false, with the record partly made, when a toolkit error is pending
-// after InitMeshObj3ds; toolkit errors of the material puts are left pending
-// for the caller. A failed allocation ends the program (FatalError, exit
-// code 1): faces, smoothing groups and material groups with the messages
-// above, anything else with "building mesh \"<name>\"".
-bool BuildPartMesh(Database3ds* db, const LevelData& level, MeshRecord& levelMesh,
+// after InitMeshObj3ds, or after a failure recorded in the context: a bitmap
+// that cannot be written (its file name), or a failed allocation (ENOMEM) of
+// the faces, smoothing groups or material groups (with the messages above) or
+// of anything else ("building mesh \"<name>\""). Toolkit errors of the
+// material puts are left pending for the caller.
+bool BuildPartMesh(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
                    uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh);

@@ -7,8 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "convert/current_level.h"
-#include "convert/fatal_error.h"
+#include "convert/conversion_context.h"
 
 namespace {
 
@@ -32,14 +31,6 @@ inline constexpr int kPaletteScaleDenominator = 64;
 inline constexpr int kTriangleCorners = 3;
 inline constexpr int kQuadCorners = 4;
 
-struct TextureAreaCache {
-    // Each area is allocated on its own so that references handed out stay
-    // valid while the list grows.
-    std::vector<std::unique_ptr<TextureArea>> areas;
-};
-
-TextureAreaCache gCache;
-
 void PutU8(std::vector<uint8_t>& out, uint8_t value) {
     out.push_back(value);
 }
@@ -60,36 +51,52 @@ uint8_t ScalePaletteComponent(uint8_t component) {
     return static_cast<uint8_t>(component * kPaletteScaleNumerator / kPaletteScaleDenominator);
 }
 
-// Ends the process after a failed write or close, without leaving a partial file.
-[[noreturn]] void FailWrite(const std::string& fileName) {
+// "Text" + at most eight digits + ".bmp" + NUL
+using BitmapName = std::array<char, 17>;
+
+BitmapName FormatBitmapName(uint32_t textureNumber) {
+    BitmapName name;
+    std::snprintf(name.data(), name.size(), "Text%03x.bmp", static_cast<unsigned>(textureNumber));
+    return name;
+}
+
+// Removes a file whose write or close failed, so that no partial file stays;
+// returns the error number to report.
+int FailWrite(const std::string& fileName) {
     const int errorNumber = errno != 0 ? errno : EIO;
     std::remove(fileName.c_str());
-    FatalError(fileName, errorNumber);
+    return errorNumber;
 }
 
 } // namespace
 
 std::string TextureBitmapName(uint32_t textureNumber) {
-    char name[16]; // "Text" + at most eight digits + ".bmp" + NUL
-    std::snprintf(name, sizeof name, "Text%03x.bmp", static_cast<unsigned>(textureNumber));
-    return name;
+    return FormatBitmapName(textureNumber).data();
 }
 
-const TextureArea& GetTextureArea(uint32_t textureNumber, int32_t kind) {
-    for (const auto& area : gCache.areas) {
+const TextureArea* GetTextureArea(ConversionContext& context, uint32_t textureNumber,
+                                  int32_t kind) {
+    for (const auto& area : context.textureAreas) {
         if (area->textureNumber == textureNumber) {
-            return *area;
+            return area.get();
         }
     }
     try {
-        gCache.areas.push_back(
-            std::make_unique<TextureArea>(CutTextureArea(CurrentLevel(), textureNumber, kind)));
+        context.textureAreas.push_back(
+            std::make_unique<TextureArea>(CutTextureArea(context.level, textureNumber, kind)));
     } catch (const std::bad_alloc&) {
-        FatalError(TextureBitmapName(textureNumber), ENOMEM);
+        RecordFailure(context, FormatBitmapName(textureNumber).data(), ENOMEM);
+        return nullptr;
     }
-    const TextureArea& area = *gCache.areas.back();
-    WriteTextureBitmap(area);
-    return area;
+    const TextureArea& area = *context.textureAreas.back();
+    const int errorNumber = WriteTextureBitmap(area);
+    if (errorNumber != 0) {
+        RecordFailure(context, area.fileName.c_str(), errorNumber);
+        // No file holds this area, so it is not cached.
+        context.textureAreas.pop_back();
+        return nullptr;
+    }
+    return &area;
 }
 
 TextureArea CutTextureArea(const LevelData& level, uint32_t textureNumber, int32_t kind) {
@@ -171,30 +178,27 @@ std::vector<uint8_t> EncodeTextureBitmap(const TextureArea& area) {
     return out;
 }
 
-void WriteTextureBitmap(const TextureArea& area) {
+int WriteTextureBitmap(const TextureArea& area) {
     std::vector<uint8_t> bytes;
     try {
         bytes = EncodeTextureBitmap(area);
     } catch (const std::bad_alloc&) {
-        FatalError(area.fileName, ENOMEM);
+        return ENOMEM;
     }
     std::FILE* file = std::fopen(area.fileName.c_str(), "wb");
     if (file == nullptr) {
-        FatalError(area.fileName);
+        return errno;
     }
     errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
         const int errorNumber = errno;
         std::fclose(file);
         errno = errorNumber;
-        FailWrite(area.fileName);
+        return FailWrite(area.fileName);
     }
     errno = 0;
     if (std::fclose(file) != 0) {
-        FailWrite(area.fileName);
+        return FailWrite(area.fileName);
     }
-}
-
-void ResetTextureAreaCache() {
-    gCache.areas.clear();
+    return 0;
 }

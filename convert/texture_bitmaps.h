@@ -3,7 +3,7 @@
 // smallest rectangle of its 256 x 256 page that holds the texture's corners,
 // written once as an uncompressed 8-bit palettised BMP "Text%03x.bmp" in the
 // current directory. Areas are cut and written on first request and cached
-// for the rest of the process.
+// for the rest of the run (conversion_context.h).
 //
 // Texture and page numbers are not checked here: the level has passed
 // CheckLevelForConversion (level_checks.h) before anything is cut.
@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "level/level_data.h"
+
+struct ConversionContext;
 
 // The kind of face an area is first requested for.
 inline constexpr int32_t kQuadArea = 0;     // all four corners count
@@ -35,14 +37,15 @@ struct TextureArea {
 // "Text%03x.bmp": the texture number in lower-case hexadecimal, at least three digits.
 std::string TextureBitmapName(uint32_t textureNumber);
 
-// The cached area of textureNumber, or a new one: cut from the current level
-// (current_level.h), written to its bitmap file at once and cached. The kind
-// of the first request decides the area; later requests get that same area
-// whatever their kind. The reference stays valid until
-// ResetTextureAreaCache. A file that cannot be created, written or closed is
-// fatal (FatalError with the file name, exit code 1); a partly written file
-// is removed first.
-const TextureArea& GetTextureArea(uint32_t textureNumber, int32_t kind);
+// The area of textureNumber cached in the context, or a new one: cut from the
+// context's level, written to its bitmap file at once and cached. The kind of
+// the first request decides the area; later requests get that same area
+// whatever their kind. The area belongs to the context. Returns none when the
+// area cannot be made or its file cannot be created, written or closed; the
+// failure (the file name and the error) is then recorded in the context and
+// no partly written file is left.
+const TextureArea* GetTextureArea(ConversionContext& context, uint32_t textureNumber,
+                                  int32_t kind);
 
 // Builds the area of objectTextures[textureNumber] of level, file name
 // included, from its first three corners when kind is kTriangleArea and from
@@ -56,8 +59,6 @@ TextureArea CutTextureArea(const LevelData& level, uint32_t textureNumber, int32
 std::vector<uint8_t> EncodeTextureBitmap(const TextureArea& area);
 
 // Writes EncodeTextureBitmap(area) to area.fileName, replacing any file of
-// that name. Failures are fatal as for GetTextureArea.
-void WriteTextureBitmap(const TextureArea& area);
-
-// Empties the cache; references returned earlier become invalid (tests).
-void ResetTextureAreaCache();
+// that name. Returns 0, or the error number of the failure (ENOMEM when the
+// bytes cannot be held); a file that cannot be written or closed is removed.
+int WriteTextureBitmap(const TextureArea& area);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 inline constexpr uint32_t kLevelVersion = 45;
@@ -84,6 +85,9 @@ struct LevelData {
     std::vector<RoomRecord> rooms;
     std::vector<uint16_t> floorData;
     std::vector<MeshRecord> meshes; // indexed by mesh number
+    // The mesh at which decoding stopped because its data left the mesh words;
+    // it and every later record are empty. None when every mesh was decoded.
+    std::optional<size_t> meshDecodingStop;
     std::vector<uint8_t> animations;     // 32-byte entries
     std::vector<uint8_t> stateChanges;   // 6-byte entries
     std::vector<uint8_t> animDispatches; // 8-byte entries

@@ -152,9 +152,11 @@ void FillMesh(std::span<const uint8_t> words, const MeshPlace& place, MeshRecord
 void DecodeMeshes(std::span<const uint8_t> meshWords, std::span<const uint32_t> meshPointers,
                   LevelData& level) {
     level.meshes.assign(meshPointers.size(), MeshRecord{});
+    level.meshDecodingStop.reset();
     for (size_t i = 0; i < meshPointers.size(); ++i) {
         MeshPlace place;
         if (!LocateMesh(meshWords, meshPointers[i], place)) {
+            level.meshDecodingStop = i;
             return;
         }
         FillMesh(meshWords, place, level.meshes[i]);

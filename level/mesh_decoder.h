@@ -25,7 +25,8 @@
 // equal records with separate arrays, and meshes may lie in any order.
 // Stops silently at the first mesh that would run past the end of the mesh
 // words; that record and all after it are left empty (every list empty,
-// centre and radius zero). Throws only std::bad_alloc.
+// centre and radius zero), and level.meshDecodingStop names it. Throws only
+// std::bad_alloc.
 void DecodeMeshes(std::span<const uint8_t> meshWords, std::span<const uint32_t> meshPointers,
                   LevelData& level);
 

@@ -111,11 +111,15 @@ TEST(EntryPoint, LevelThatCannotBeConvertedLeavesEarlierOutputsAlone) {
     fewMeshes.meshes.resize(35);
     LevelDescription badTexture = DescribeSampleLevel();
     badTexture.meshes[33].texturedQuads[0].texture = 4000;
+    LevelDescription badPointer = DescribeSampleLevel();
+    badPointer.meshPointers = BuildLevel(badPointer).meshStarts;
+    (*badPointer.meshPointers)[7] = 0xFFFFFFFF;
     const std::pair<const LevelDescription*, std::string> cases[] = {
         {&fewMeshes, "level.qlv: the level holds 35 meshes, the character needs 36\n"},
         {&badTexture, "level.qlv: mesh 33, textured quad 0: object texture 4000 is out of range "
                       "(the level has " +
                           std::to_string(badTexture.objectTextures.size()) + " object textures)\n"},
+        {&badPointer, "level.qlv: mesh 7: its data runs past the end of the mesh words\n"},
     };
     for (const auto& [level, message] : cases) {
         WriteFileBytes("level.qlv", BuildLevel(*level).bytes);

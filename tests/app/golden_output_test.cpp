@@ -12,9 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include "app/run_sequence.h"
 #include "convert/body_parts.h"
+#include "level/level_reader.h"
 #include "tests/support/temp_dir.h"
-#include "tools/levelbuilder/level_builder.h"
+#include "toolkit3ds/errors.h"
+#include "tools/levelbuilder/sample_level.h"
 
 namespace {
 
@@ -100,6 +103,22 @@ LevelDescription GoldenLevel() {
     return level;
 }
 
+// The expected files, by name.
+std::vector<std::string> ExpectedFiles() {
+    std::vector<std::string> expected = ListDirectory(kGoldenDir);
+    std::erase(expected, std::string("README.md"));
+    return expected;
+}
+
+void ExpectTheExpectedFiles(const std::string& path) {
+    const std::vector<std::string> written = ListDirectory(path);
+    ASSERT_EQ(written, ExpectedFiles());
+    for (const std::string& name : written) {
+        EXPECT_TRUE(ReadFileBytes(path + "/" + name) == ReadFileBytes(kGoldenDir + "/" + name))
+            << name << " differs from the expected file";
+    }
+}
+
 TEST(GoldenOutput, SmallLevelConvertsToTheExpectedFiles) {
     ScopedTempDir dir;
     WriteFileBytes("golden.qlv", BuildLevel(GoldenLevel()).bytes);
@@ -109,24 +128,37 @@ TEST(GoldenOutput, SmallLevelConvertsToTheExpectedFiles) {
     EXPECT_EQ(result.out, "Creating 3ds mesh file 'KeshMesh.3ds'\n");
     EXPECT_EQ(result.err, "");
 
-    const std::vector<std::string> written = ListDirectory("out");
-    std::vector<std::string> expected = ListDirectory(kGoldenDir);
-    std::erase(expected, std::string("README.md"));
     if (std::getenv("TARVIK_UPDATE_GOLDEN") != nullptr) {
-        for (const std::string& name : expected) {
+        for (const std::string& name : ExpectedFiles()) {
             std::filesystem::remove(kGoldenDir + "/" + name);
         }
-        for (const std::string& name : written) {
+        for (const std::string& name : ListDirectory("out")) {
             std::filesystem::copy_file("out/" + name, kGoldenDir + "/" + name);
         }
         GTEST_SKIP() << "expected files rewritten in " << kGoldenDir;
     }
+    ExpectTheExpectedFiles("out");
+}
 
-    ASSERT_EQ(written, expected);
-    for (const std::string& name : written) {
-        EXPECT_TRUE(ReadFileBytes("out/" + name) == ReadFileBytes(kGoldenDir + "/" + name))
-            << name << " differs from the expected file";
+// In one process, after a run that ended half way (output open, texture
+// areas cut), the next run gives the same files as a fresh process.
+TEST(GoldenOutput, SecondRunInOneProcessGivesTheExpectedFiles) {
+    LevelDescription broken = DescribeSampleLevel();
+    broken.meshes[3] = BuilderMesh{}; // "L Foot": the toolkit's error after three parts
+    LevelData first = ReadLevel(BuildLevel(broken).bytes).level;
+    LevelData second = ReadLevel(BuildLevel(GoldenLevel()).bytes).level;
+    {
+        ScopedTempDir dir;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(RunConversion(first), kToolkitErrorExit);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string(ErrorMessage3ds(ERR_INVALID_DATA)) + "\n");
+        // It cut textures 0 and 1, which the golden level uses as well.
+        EXPECT_TRUE(std::filesystem::exists("Text001.bmp"));
     }
+    ScopedTempDir dir;
+    ASSERT_EQ(RunConversion(second), 0);
+    ExpectTheExpectedFiles(dir.path());
 }
 
 } // namespace

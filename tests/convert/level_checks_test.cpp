@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "level/level_reader.h"
+#include "tools/levelbuilder/sample_level.h"
+
 namespace {
 
 MeshRecord MakeSquareMesh() {
@@ -135,4 +138,59 @@ TEST(LevelChecks, LimitsVerticesAfterCornerSplittingAndFaces) {
               "mesh 5: 131071 vertices once shared corners are split, more than 32768");
     level.meshes[5] = MakeLargeMesh(4, std::vector<QuadFace>(32768, {{0, 1, 2, 3}, 0}), {});
     EXPECT_EQ(CheckLevelForConversion(level), "mesh 5: 65536 faces, more than 65535");
+}
+
+namespace {
+
+void PointTo(BuiltLevel& built, size_t mesh, uint32_t pointer) {
+    PatchU32(built.bytes, FindBlock(built, "mesh pointers").offset + 4 * mesh, pointer);
+}
+
+} // namespace
+
+// Mesh decoding stops at the first mesh whose data leaves the mesh words and
+// leaves it and every later mesh empty; that may only pass when no body part
+// is among them.
+TEST(LevelChecks, RefusesMeshDecodingThatStopsAtOrBeforeABodyPart) {
+    struct Case {
+        size_t meshCount;
+        void (*damage)(BuiltLevel&);
+        const char* problem;
+    };
+    const Case cases[] = {
+        {40,
+         [](BuiltLevel& b) {
+             PointTo(b, 7, static_cast<uint32_t>(FindBlock(b, "mesh words").size));
+         },
+         "mesh 7: its data runs past the end of the mesh words"},
+        // Position + 10 wraps round to 4 in 32-bit arithmetic.
+        {40, [](BuiltLevel& b) { PointTo(b, 30, 0xFFFFFFFA); },
+         "mesh 30: its data runs past the end of the mesh words"},
+        // Not a body part, but it stops the decoding before the ponytail.
+        {40, [](BuiltLevel& b) { PointTo(b, 20, 0xFFFFFFFF); },
+         "mesh 20: its data runs past the end of the mesh words"},
+        // Mesh 35 comes last in the mesh words; one more coloured triangle
+        // than its bytes hold.
+        {36,
+         [](BuiltLevel& b) {
+             const BlockPlace& words = FindBlock(b, "mesh words");
+             const size_t triangles = DescribeSampleLevel().meshes[35].colouredTriangles.size();
+             const size_t count = words.offset + words.size - 8 * triangles - 2;
+             ASSERT_EQ(b.bytes[count] | b.bytes[count + 1] << 8, static_cast<int>(triangles));
+             PatchU16(b.bytes, count, static_cast<uint16_t>(triangles + 1));
+         },
+         "mesh 35: its data runs past the end of the mesh words"},
+        // After the last body part decoding still stops silently.
+        {40, [](BuiltLevel& b) { PointTo(b, 36, 0xFFFFFFFF); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.problem);
+        LevelDescription description = DescribeSampleLevel();
+        description.meshes.resize(c.meshCount);
+        BuiltLevel built = BuildLevel(description);
+        c.damage(built);
+        const LevelLoadResult loaded = ReadLevel(built.bytes);
+        ASSERT_EQ(loaded.status, LevelLoadStatus::Loaded);
+        EXPECT_EQ(CheckLevelForConversion(loaded.level), c.problem);
+    }
 }

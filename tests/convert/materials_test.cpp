@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/current_level.h"
+#include "convert/conversion_context.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
 #include "toolkit3ds/errors.h"
@@ -18,14 +18,10 @@ protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         level.palette[10] = {63, 32, 0};
-        SetCurrentLevel(level);
-    }
-    void TearDown() override {
-        ClearCurrentLevel();
-        ToolkitTest::TearDown();
     }
 
     LevelData level;
+    ConversionContext context{level};
     std::unique_ptr<Database3ds> db = MakeDatabase();
 };
 
@@ -41,8 +37,8 @@ TEST(MaterialNames, UseLowerCaseHexDigits) {
 TEST_F(Materials, ColourMaterialTakesTheLowByteAndThePaletteEntry) {
     // Index 0x10A names palette entry 10, (63, 32, 0): the diffuse colour
     // (0.984375, 0.5, 0) becomes the bytes 251, 127, 0.
-    PutColourMaterial(db.get(), 0x10A);
-    PutColourMaterial(db.get(), 10);
+    PutColourMaterial(context, db.get(), 0x10A);
+    PutColourMaterial(context, db.get(), 10);
     ASSERT_FALSE(ErrorPending3ds);
     EXPECT_EQ(ChildOutline(Editor(*db)), "3D3E AFFF");
     Chunk3ds* material = MaterialByName(*db, "Color0a");

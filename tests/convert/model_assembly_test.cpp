@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/current_level.h"
-#include "convert/texture_bitmaps.h"
+#include "convert/conversion_context.h"
 #include "level/level_reader.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
@@ -52,21 +51,16 @@ TEST(Pose, PosesInSixStepsEachStoredAsFloats) {
               (std::vector<uint32_t>{0x40A00000, 0x412D4D56, 0x4037C914}));
 }
 
-class ModelAssembly : public ToolkitTest {
-protected:
-    void TearDown() override {
-        ResetTextureAreaCache();
-        ClearCurrentLevel();
-        ToolkitTest::TearDown();
-    }
-};
+class ModelAssembly : public ToolkitTest {};
 
 TEST_F(ModelAssembly, PartWithoutVerticesStopsTheRunAtItsPut) {
     LevelDescription description = DescribeSampleLevel();
     description.meshes[3] = BuilderMesh{}; // "L Foot"
     LevelData level = ReadLevel(BuildLevel(description).bytes).level;
     auto db = MakeDatabase();
-    ConvertModel(db.get(), level);
+    ConversionContext context(level);
+    ConvertModel(context, db.get());
+    EXPECT_FALSE(context.failure.happened);
 
     // The centring raises the error; the put after it finds it pending.
     EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{ERR_INVALID_DATA});

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "convert/current_level.h"
+#include "convert/conversion_context.h"
 #include "convert/materials.h"
 #include "convert/texture_bitmaps.h"
 #include "tests/support/allocation_hooks.h"
@@ -86,25 +86,15 @@ std::vector<std::string> MaterialNames(Database3ds& db) {
 
 class PartMesh : public ToolkitTest {
 protected:
-    void SetUp() override {
-        ToolkitTest::SetUp();
-        ResetTextureAreaCache();
-        SetCurrentLevel(level);
-    }
-    void TearDown() override {
-        ResetTextureAreaCache();
-        ClearCurrentLevel();
-        ToolkitTest::TearDown();
-    }
-
     std::unique_ptr<Mesh3ds> Build(MeshRecord& levelMesh) {
         std::unique_ptr<Mesh3ds> mesh;
-        EXPECT_TRUE(BuildPartMesh(db.get(), level, levelMesh, 0, &mesh));
+        EXPECT_TRUE(BuildPartMesh(context, db.get(), levelMesh, 0, &mesh));
         EXPECT_FALSE(ErrorPending3ds);
         return mesh;
     }
 
     LevelData level = MakeLevel();
+    ConversionContext context{level};
     std::unique_ptr<Database3ds> db = MakeDatabase();
 };
 
@@ -185,8 +175,8 @@ TEST_F(PartMesh, GroupsFollowFirstUseWhileTextureMaterialsAscend) {
               (std::vector<std::string>{"Text003", "Text00a", "Text010", "Color0f", "Color05"}));
     EXPECT_EQ(ListDirectory(dir.path()),
               (std::vector<std::string>{"Text003.bmp", "Text00a.bmp", "Text010.bmp"}));
-    EXPECT_EQ(UsedTextures(), (std::vector<uint32_t>{10, 3, 16}));
-    EXPECT_EQ(UsedColours(), (std::vector<uint32_t>{15, 5}));
+    EXPECT_EQ(context.usedTextures, (std::vector<uint32_t>{10, 3, 16}));
+    EXPECT_EQ(context.usedColours, (std::vector<uint32_t>{15, 5}));
 }
 
 TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
@@ -209,10 +199,10 @@ TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
 }
 
 TEST_F(PartMesh, EveryFailedAllocationEndsCleanly) {
-    // Each run fails one allocation, in a child process: it either ends the
-    // program with one of the converter's messages, or leaves the toolkit's
-    // ERR_NO_MEM pending (exit code 2 here). The run that meets no failure
-    // ends the sweep (exit code 3 here).
+    // Each run fails one allocation, in a child process: it either records one
+    // of the converter's failures (printed, exit code 1 here), or leaves the
+    // toolkit's ERR_NO_MEM pending (exit code 2 here). The run that meets no
+    // failure ends the sweep (exit code 3 here).
     MeshRecord levelMesh;
     levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
     levelMesh.normals.assign(4, kUp);
@@ -232,8 +222,12 @@ TEST_F(PartMesh, EveryFailedAllocationEndsCleanly) {
             {
                 FailAllocationAfter(n);
                 std::unique_ptr<Mesh3ds> mesh;
-                const bool built = BuildPartMesh(db.get(), level, levelMesh, 0, &mesh);
+                const bool built = BuildPartMesh(context, db.get(), levelMesh, 0, &mesh);
                 const bool met = StopAllocationFaults();
+                if (context.failure.happened) {
+                    PrintFailure(stderr, context.failure);
+                    std::exit(built ? 0 : 1);
+                }
                 std::exit(!met ? 3 : !built || ErrorPending3ds ? 2 : 0);
             },
             cleanEnd, messages)

@@ -1,14 +1,13 @@
 #include "convert/texture_bitmaps.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "convert/current_level.h"
+#include "convert/conversion_context.h"
 #include "tests/support/tree_outline.h"
 
 namespace {
@@ -67,16 +66,8 @@ std::array<int32_t, 4> Rectangle(const TextureArea& area) {
 
 class TextureBitmaps : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetTextureAreaCache();
-        SetCurrentLevel(level);
-    }
-    void TearDown() override {
-        ResetTextureAreaCache();
-        ClearCurrentLevel();
-    }
-
     LevelData level = MakeLevel();
+    ConversionContext context{level};
 };
 
 } // namespace
@@ -126,25 +117,29 @@ TEST_F(TextureBitmaps, PadsRowsToMultiplesOfFourWithZeros) {
 TEST_F(TextureBitmaps, WritesEachTextureOnceAndCachesItsFirstArea) {
     ScopedTempDir dir;
     WriteFileBytes("Text003.bmp", std::vector<unsigned char>(5000, 0x55)); // replaced
-    const TextureArea& first = GetTextureArea(3, kTriangleArea);
+    const TextureArea* first = GetTextureArea(context, 3, kTriangleArea);
+    ASSERT_NE(first, nullptr);
     EXPECT_EQ(ReadFileBytes("Text003.bmp"), Expected3x2File());
     std::filesystem::remove("Text003.bmp");
 
     // A quad asking later gets the triangle's area, and nothing is written.
-    const TextureArea& again = GetTextureArea(3, kQuadArea);
-    EXPECT_EQ(&again, &first);
+    EXPECT_EQ(GetTextureArea(context, 3, kQuadArea), first);
 
-    const TextureArea& other = GetTextureArea(0, kQuadArea);
-    EXPECT_EQ(other.width, 32);
-    EXPECT_EQ(&GetTextureArea(3, kTriangleArea), &first);
+    const TextureArea* other = GetTextureArea(context, 0, kQuadArea);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->width, 32);
+    EXPECT_EQ(GetTextureArea(context, 3, kTriangleArea), first);
     EXPECT_EQ(ListDirectory(dir.path()), (std::vector<std::string>{"Text000.bmp"}));
 }
 
 // A file that cannot be created is tested through the built program.
-TEST_F(TextureBitmaps, FailedWriteEndsTheProgramAndLeavesNoFile) {
+TEST_F(TextureBitmaps, FailedWriteIsRecordedAndLeavesNoFile) {
     ScopedTempDir dir;
     std::filesystem::create_symlink("/dev/full", "Text005.bmp");
-    EXPECT_EXIT(GetTextureArea(5, kQuadArea), ::testing::ExitedWithCode(1),
-                "^Text005\\.bmp: " + std::string(std::strerror(ENOSPC)) + "\n$");
+    EXPECT_EQ(GetTextureArea(context, 5, kQuadArea), nullptr);
+    EXPECT_TRUE(context.failure.happened);
+    EXPECT_STREQ(context.failure.what.data(), "Text005.bmp");
+    EXPECT_EQ(context.failure.errorNumber, ENOSPC);
+    EXPECT_TRUE(context.textureAreas.empty());
     EXPECT_TRUE(ListDirectory(dir.path()).empty());
 }

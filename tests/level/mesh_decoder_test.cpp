@@ -117,6 +117,8 @@ TEST(MeshDecoder, StopsSilentlyAtTheFirstMeshThatRunsPastTheEnd) {
                                          whole.begin() + static_cast<ptrdiff_t>(size));
         const LevelData level = Decode(words, {0, 0});
         ASSERT_EQ(level.meshes.size(), 2u);
+        EXPECT_EQ(level.meshDecodingStop,
+                  size == whole.size() ? std::nullopt : std::optional<size_t>(0));
         for (const MeshRecord& decoded : level.meshes) {
             if (size == whole.size()) {
                 ExpectMeshAsDescribed(decoded, mesh);
@@ -129,6 +131,7 @@ TEST(MeshDecoder, StopsSilentlyAtTheFirstMeshThatRunsPastTheEnd) {
     // The stop ends the whole decoding, even for pointers that would decode.
     const LevelData level = Decode(whole, {0, static_cast<uint32_t>(whole.size() - 9), 0});
     ASSERT_EQ(level.meshes.size(), 3u);
+    EXPECT_EQ(level.meshDecodingStop, 1u);
     ExpectMeshAsDescribed(level.meshes[0], mesh);
     ExpectEmptyMesh(level.meshes[1]);
     ExpectEmptyMesh(level.meshes[2]);
