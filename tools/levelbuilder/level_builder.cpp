@@ -135,7 +135,7 @@ void PutMesh(std::vector<uint8_t>& out, const BuilderMesh& mesh) {
 
 void WriteRoom(FileWriter& out, size_t index, const BuilderRoom& room) {
     const std::string prefix = "room " + std::to_string(index) + " ";
-    const RoomRecord& kept = room.kept;
+    const BuilderRoomKept& kept = room.kept;
     out.Bytes(prefix + "info", kept.info);
     out.U32(prefix + "data word count", static_cast<uint32_t>(kept.data.size()));
     out.Words(prefix + "data", kept.data);
