@@ -47,6 +47,7 @@ struct LevelCursor {
     uint64_t position = 0;
     bool failed = false;
     std::string problem;
+    int32_t room = -1; // the room being read, named in messages; -1 outside the rooms
 };
 
 void Fail(LevelCursor& in, std::string problem) {
@@ -54,8 +55,11 @@ void Fail(LevelCursor& in, std::string problem) {
     in.problem = std::move(problem);
 }
 
-std::string EndsInside(std::string_view what, uint64_t at) {
-    return "file ends inside the " + std::string(what) + " at byte " + std::to_string(at);
+// The item's name is completed only for a message, never on the way.
+std::string EndsInside(const LevelCursor& in, std::string_view what) {
+    const std::string room = in.room < 0 ? "" : "room " + std::to_string(in.room) + " ";
+    return "file ends inside the " + room + std::string(what) + " at byte " +
+           std::to_string(in.position);
 }
 
 // Checks that `bytes` more bytes are left for the item `what`.
@@ -65,7 +69,7 @@ bool Require(LevelCursor& in, uint64_t bytes, std::string_view what) {
     }
     const uint64_t left = in.bytes.size() - in.position;
     if (bytes > left) {
-        Fail(in, EndsInside(what, in.position) + " (" + std::to_string(bytes) + " bytes needed, " +
+        Fail(in, EndsInside(in, what) + " (" + std::to_string(bytes) + " bytes needed, " +
                      std::to_string(left) + " left)");
         return false;
     }
@@ -81,7 +85,7 @@ bool RequireEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes, std::s
     const uint64_t left = in.bytes.size() - in.position;
     const uint64_t bytes = count * entryBytes;
     if (bytes > left) {
-        Fail(in, EndsInside(what, in.position) + " (" + std::to_string(count) + " entries of " +
+        Fail(in, EndsInside(in, what) + " (" + std::to_string(count) + " entries of " +
                      std::to_string(entryBytes) + " bytes need " + std::to_string(bytes) +
                      " bytes, " + std::to_string(left) + " left)");
         return false;
@@ -139,28 +143,24 @@ LevelArray<T> ViewEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes,
     return LevelArray<T>::View(bytes.data(), bytes.size() / sizeof(T));
 }
 
-std::string RoomItem(size_t room, std::string_view what) {
-    return "room " + std::to_string(room) + " " + std::string(what);
-}
-
-void ReadRoom(LevelCursor& in, size_t index, RoomRecord& room) {
+void ReadRoom(LevelCursor& in, RoomRecord& room) {
     static_assert(std::tuple_size_v<decltype(room.info)> == kRoomInfoBytes);
-    const std::span<const uint8_t> info = TakeBytes(in, kRoomInfoBytes, RoomItem(index, "info"));
+    const std::span<const uint8_t> info = TakeBytes(in, kRoomInfoBytes, "info");
     std::copy(info.begin(), info.end(), room.info.begin());
-    const uint32_t dataWords = ReadU32(in, RoomItem(index, "data word count"));
-    room.data = ViewEntries<uint16_t>(in, dataWords, kWordBytes, RoomItem(index, "data"));
-    const uint16_t portals = ReadU16(in, RoomItem(index, "portal count"));
-    room.portals = ViewEntries<uint8_t>(in, portals, kPortalBytes, RoomItem(index, "portals"));
-    room.numZSectors = ReadU16(in, RoomItem(index, "sector count along z"));
-    room.numXSectors = ReadU16(in, RoomItem(index, "sector count along x"));
+    const uint32_t dataWords = ReadU32(in, "data word count");
+    room.data = ViewEntries<uint16_t>(in, dataWords, kWordBytes, "data");
+    const uint16_t portals = ReadU16(in, "portal count");
+    room.portals = ViewEntries<uint8_t>(in, portals, kPortalBytes, "portals");
+    room.numZSectors = ReadU16(in, "sector count along z");
+    room.numXSectors = ReadU16(in, "sector count along x");
     const uint64_t sectors = uint64_t{room.numZSectors} * room.numXSectors;
-    room.sectors = ViewEntries<uint8_t>(in, sectors, kSectorBytes, RoomItem(index, "sectors"));
-    Skip(in, kValuesAfterSectorsBytes, RoomItem(index, "values after the sectors"));
-    const uint16_t lights = ReadU16(in, RoomItem(index, "light count"));
-    room.lights = ViewEntries<uint8_t>(in, lights, kLightBytes, RoomItem(index, "lights"));
-    const uint16_t staticMeshes = ReadU16(in, RoomItem(index, "static mesh count"));
-    SkipEntries(in, staticMeshes, kRoomStaticMeshBytes, RoomItem(index, "static meshes"));
-    Skip(in, kRoomClosingValuesBytes, RoomItem(index, "closing values"));
+    room.sectors = ViewEntries<uint8_t>(in, sectors, kSectorBytes, "sectors");
+    Skip(in, kValuesAfterSectorsBytes, "values after the sectors");
+    const uint16_t lights = ReadU16(in, "light count");
+    room.lights = ViewEntries<uint8_t>(in, lights, kLightBytes, "lights");
+    const uint16_t staticMeshes = ReadU16(in, "static mesh count");
+    SkipEntries(in, staticMeshes, kRoomStaticMeshBytes, "static meshes");
+    Skip(in, kRoomClosingValuesBytes, "closing values");
 }
 
 std::vector<ObjectTexture> DecodeObjectTextures(std::span<const uint8_t> raw) {
@@ -229,10 +229,12 @@ LevelLoadResult ReadFileBytes(LevelLoadResult result) {
 
     // Rooms vary in length, so the array grows with the rooms actually read.
     const uint16_t rooms = ReadU16(in, "room count");
-    for (size_t i = 0; i < rooms && !in.failed; ++i) {
+    for (int32_t i = 0; i < rooms && !in.failed; ++i) {
         level.rooms.emplace_back();
-        ReadRoom(in, i, level.rooms.back());
+        in.room = i;
+        ReadRoom(in, level.rooms.back());
     }
+    in.room = -1;
 
     level.floorData =
         ViewEntries<uint16_t>(in, ReadU32(in, "floor data count"), kWordBytes, "floor data");

@@ -104,5 +104,9 @@ const BlockPlace& FindBlock(const BuiltLevel& built, std::string_view name);
 void PatchU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
 void PatchU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 
+// Writes the bytes to the file at path. On failure prints "path: reason" to
+// standard error, removes what was written and returns false.
+bool WriteLevelFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
 // `count` bytes of a recognisable pattern that differs with `seed`.
 std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);
