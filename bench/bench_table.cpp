@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_levels.h"
@@ -64,7 +65,8 @@ const char* Verdict(bool met) {
 
 } // namespace
 
-BenchTable::BenchTable() : console_(benchmark::ConsoleReporter::OO_Tabular) {
+BenchTable::BenchTable(std::string note)
+    : console_(benchmark::ConsoleReporter::OO_Tabular), note_(std::move(note)) {
     console_.SetOutputStream(&std::cerr);
     console_.SetErrorStream(&std::cerr);
 }
@@ -100,6 +102,7 @@ void BenchTable::Finalize() {
         const std::string name(level.name);
         if (const auto load = results_.find("load/" + name); load != results_.end()) {
             row.loadBytesPerSecond = Counter(load->second, "bytes_per_second");
+            row.fileBytes = Counter(load->second, "file_bytes");
         }
         if (const auto convert = results_.find("convert/" + name); convert != results_.end()) {
             row.convertSeconds = Seconds(convert->second);
@@ -112,15 +115,15 @@ void BenchTable::Finalize() {
             row.runSeconds = Seconds(run->second);
             row.catSeconds = Counter(run->second, "cat_seconds");
             row.peakBytes = Counter(run->second, "peak_bytes");
+            row.faces = Counter(run->second, "faces");
             row.fileBytes = Counter(run->second, "file_bytes");
-            row.faces = std::max(row.faces, Counter(run->second, "faces"));
         }
         rows.push_back(row);
     }
 
-    std::printf("Medians of %d repetitions on %s. MB = 10^6 bytes; model faces are the "
+    std::printf("Medians of %d repetitions on %s, %s. MB = 10^6 bytes; model faces are the "
                 "triangles of the converted figure.\n\n",
-                repetitions_, machine_.c_str());
+                repetitions_, machine_.c_str(), note_.c_str());
     std::printf("| Level | File (MB) | Model faces | Load (MB/s) | Convert (µs/face) | Write (MB/s) "
                 "| Tarvik (ms) | cat (ms) | Tarvik / cat | Beyond cat (µs/face) | Peak memory (MB) "
                 "| Limit: file + 16 MB |\n");
@@ -148,10 +151,14 @@ void BenchTable::Finalize() {
                     large.RatioToCat(), kMaxRatioToCat, Verdict(large.RatioToCat() <= kMaxRatioToCat));
     }
     double worstPerFace = 0;
+    bool perFaceMeasured = false;
     for (size_t i = 1; i < rows.size(); ++i) {
-        worstPerFace = std::max(worstPerFace, rows[i].MicrosecondsPerFaceBeyondCat());
+        if (rows[i].runSeconds > 0 && rows[i].faces > 0) {
+            perFaceMeasured = true;
+            worstPerFace = std::max(worstPerFace, rows[i].MicrosecondsPerFaceBeyondCat());
+        }
     }
-    if (dense16.runSeconds > 0) {
+    if (perFaceMeasured) {
         std::printf("- time beyond cat per model face, dense figures: at most %.3f µs "
                     "(at most %.1f): %s\n",
                     worstPerFace, kMaxMicrosecondsPerFace,

@@ -13,7 +13,7 @@
 
 class BenchTable : public benchmark::BenchmarkReporter {
 public:
-    BenchTable();
+    explicit BenchTable(std::string note); // printed above the table
     bool ReportContext(const Context& context) override;
     void ReportRuns(const std::vector<Run>& runs) override;
     void Finalize() override;
@@ -23,4 +23,5 @@ private:
     std::map<std::string, Run> results_; // by benchmark name, the median when repeated
     int repetitions_ = 1;
     std::string machine_;
+    std::string note_;
 };

@@ -4,12 +4,13 @@
 //   write/<level>    WriteDatabase3ds of the converted scene to a file, in
 //                    output bytes per second
 //   run/<level>      the built program on the level, alternated with
-//                    `cat level > /dev/null` in every iteration; peak resident
-//                    memory of the program (ru_maxrss, what GNU time's %M shows)
+//                    `cat level > /dev/null` in every iteration; its peak
+//                    resident memory from GNU time's %M (/usr/bin/time)
 //
 // Usage: tarvik_bench [benchmark flags] {path of tarvik} {levels directory}
-// Works in a fresh directory under $TMPDIR, where the conversions write their
-// files, and removes it at the end. Prints the table of bench_table.h.
+// Works in a fresh directory (ScratchDirectory below), where the conversions
+// write their files, and removes it at the end. Prints the table of
+// bench_table.h.
 
 #include <benchmark/benchmark.h>
 #include <cerrno>
@@ -22,7 +23,6 @@
 #include <memory>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -45,6 +45,8 @@ extern char** environ;
 namespace {
 
 constexpr const char* kCat = "/bin/cat";
+constexpr const char* kGnuTime = "/usr/bin/time";
+constexpr const char* kPeakFile = "peak.txt";
 constexpr const char* kWrittenFile = "written.3ds";
 
 double Now() {
@@ -111,6 +113,7 @@ void BenchLoad(benchmark::State& state, const std::string& path) {
         benchmark::DoNotOptimize(loaded.level.meshes.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(FileSize(path)));
+    state.counters["file_bytes"] = FileSize(path);
 }
 
 void BenchConvert(benchmark::State& state, const std::string& path) {
@@ -164,8 +167,7 @@ void BenchWrite(benchmark::State& state, const std::string& path) {
 
 struct Finished {
     double seconds = 0;
-    int status = -1;   // as wait4 reports it
-    long peakKb = 0;   // ru_maxrss
+    int status = -1; // as wait4 reports it
 };
 
 // Runs a program with standard output sent to /dev/null and times it from
@@ -183,20 +185,42 @@ Finished Spawn(const std::vector<std::string>& argv) {
     const double start = Now();
     pid_t child = 0;
     if (posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) == 0) {
-        rusage usage = {};
-        while (wait4(child, &finished.status, 0, &usage) < 0 && errno == EINTR) {
+        while (waitpid(child, &finished.status, 0) < 0 && errno == EINTR) {
         }
         finished.seconds = Now() - start;
-        finished.peakKb = usage.ru_maxrss;
     }
     posix_spawn_file_actions_destroy(&actions);
     return finished;
 }
 
+// The program's peak resident memory in bytes as GNU time's %M gives it, or
+// 0 without GNU time. Not taken from our own spawn: a child started by a
+// process as large as this one inherits that process's peak (ru_maxrss
+// survives exec), while GNU time is small.
+double PeakBytes(const std::string& tarvik, const std::string& path) {
+    RemoveOutputs();
+    if (Spawn({kGnuTime, "-f", "%M", "-o", kPeakFile, tarvik, path}).status != 0) {
+        return 0;
+    }
+    double kilobytes = 0;
+    if (std::FILE* file = std::fopen(kPeakFile, "r")) {
+        if (std::fscanf(file, "%lf", &kilobytes) != 1) {
+            kilobytes = 0;
+        }
+        std::fclose(file);
+    }
+    return kilobytes * 1024;
+}
+
 void BenchRun(benchmark::State& state, const std::string& tarvik, const std::string& path) {
+    LevelLoadResult loaded;
+    if (const std::string problem = LoadForConversion(path, loaded); !problem.empty()) {
+        state.SkipWithError(problem.c_str());
+        return;
+    }
     Spawn({kCat, path}); // the level into the page cache
+    const double peakBytes = PeakBytes(tarvik, path);
     double catSeconds = 0;
-    long peakKb = 0;
     for (auto _ : state) {
         RemoveOutputs();
         const Finished cat = Spawn({kCat, path});
@@ -207,19 +231,30 @@ void BenchRun(benchmark::State& state, const std::string& tarvik, const std::str
         }
         state.SetIterationTime(run.seconds);
         catSeconds += cat.seconds;
-        peakKb = std::max(peakKb, run.peakKb);
     }
     state.counters["cat_seconds"] = benchmark::Counter(catSeconds, benchmark::Counter::kAvgIterations);
-    state.counters["peak_bytes"] = static_cast<double>(peakKb) * 1024;
+    state.counters["peak_bytes"] = peakBytes;
     state.counters["file_bytes"] = FileSize(path);
+    state.counters["faces"] = ModelFaces(loaded.level);
 }
 
 // A fresh directory to work in, removed with everything in it at the end.
+// Under $TARVIK_BENCH_DIR when set, else under /dev/shm where it exists, so
+// that the outputs go to memory and the disk's file system does not time
+// itself into the runs; else under $TMPDIR or /tmp.
 class ScratchDirectory {
 public:
     ScratchDirectory() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tarvik-bench-XXXXXX";
+        std::string base = "/tmp";
+        std::error_code ignored;
+        if (const char* chosen = std::getenv("TARVIK_BENCH_DIR")) {
+            base = chosen;
+        } else if (std::filesystem::is_directory("/dev/shm", ignored)) {
+            base = "/dev/shm";
+        } else if (const char* temporary = std::getenv("TMPDIR")) {
+            base = temporary;
+        }
+        std::string pattern = base + "/tarvik-bench-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             std::fprintf(stderr, "%s: %s\n", pattern.c_str(), std::strerror(errno));
             std::exit(1);
@@ -234,6 +269,8 @@ public:
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::string& path() const { return path_; }
 
 private:
     std::string path_;
@@ -269,7 +306,8 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime();
     }
-    BenchTable table;
+    BenchTable table("outputs written under " +
+                     std::filesystem::path(scratch.path()).parent_path().string());
     benchmark::RunSpecifiedBenchmarks(&table);
     benchmark::Shutdown();
     return 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 
 FileBytes::~FileBytes() {
@@ -60,4 +61,18 @@ void FileBytes::Copy(std::span<const uint8_t> bytes) {
     copy_ = std::make_unique_for_overwrite<uint8_t[]>(bytes.size());
     std::memcpy(copy_.get(), bytes.data(), bytes.size());
     bytes_ = {copy_.get(), bytes.size()};
+}
+
+void FileBytes::Forget(std::span<const uint8_t> part) {
+    if (mapping_ == nullptr || part.empty()) {
+        return;
+    }
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<uintptr_t>(part.data());
+    const uintptr_t first = (start + page - 1) / page * page;
+    const uintptr_t end = (start + part.size()) / page * page;
+    if (first < end) {
+        // Advice only: a failure leaves the pages resident, which is harmless.
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+    }
 }

@@ -34,6 +34,12 @@ public:
 
     std::span<const uint8_t> bytes() const { return bytes_; }
 
+    // Drops the mapped pages that lie wholly inside part, a span of bytes(),
+    // from this process's memory once they have been used: they stop counting
+    // as resident, and a later read loads them again from the file. Nothing
+    // for a copy.
+    void Forget(std::span<const uint8_t> part);
+
 private:
     void Release() noexcept;
 

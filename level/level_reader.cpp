@@ -283,6 +283,8 @@ LevelLoadResult ReadFileBytes(LevelLoadResult result) {
                           " allowed for a file of this size");
     }
     DecodeMeshes(meshWords, meshPointers, level);
+    // The records hold everything the conversion reads from the mesh words.
+    level.fileBytes.Forget(meshWords);
     return result;
 }
 
