@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int kFigureMeshes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                                 30, 31, 32, 33, 34, 35};
+constexpr int kFigureMeshes[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9, 10,
+                                 11, 12, 13, 14, 30, 31, 32, 33, 34, 35};
 constexpr int kFirstSmallBox = 15; // meshes 15..29 of the sample are small boxes
 constexpr int kSmallBoxes = 15;
 constexpr int kBulkMeshSplit = 3;
@@ -77,8 +77,8 @@ struct Splitter {
         const auto at = [&](int i, int j) { return grid[size_t(j) * (split + 1) + i]; };
         for (int j = 0; j < split; ++j) {
             for (int i = 0; i < split; ++i) {
-                faces.push_back({{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)},
-                                 quad.texture});
+                faces.push_back(
+                    {{at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)}, quad.texture});
             }
         }
     }

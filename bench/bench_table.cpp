@@ -124,9 +124,10 @@ void BenchTable::Finalize() {
     std::printf("Medians of %d repetitions on %s, %s. MB = 10^6 bytes; model faces are the "
                 "triangles of the converted figure.\n\n",
                 repetitions_, machine_.c_str(), note_.c_str());
-    std::printf("| Level | File (MB) | Model faces | Load (MB/s) | Convert (µs/face) | Write (MB/s) "
-                "| Tarvik (ms) | cat (ms) | Tarvik / cat | Beyond cat (µs/face) | Peak memory (MB) "
-                "| Limit: file + 16 MB |\n");
+    std::printf(
+        "| Level | File (MB) | Model faces | Load (MB/s) | Convert (µs/face) | Write (MB/s) "
+        "| Tarvik (ms) | cat (ms) | Tarvik / cat | Beyond cat (µs/face) | Peak memory (MB) "
+        "| Limit: file + 16 MB |\n");
     std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
     for (const Row& row : rows) {
         std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
@@ -148,7 +149,8 @@ void BenchTable::Finalize() {
     std::printf("\nTargets:\n");
     if (large.runSeconds > 0) {
         std::printf("- large level, small figure: Tarvik / cat = %.2f (at most %.1f): %s\n",
-                    large.RatioToCat(), kMaxRatioToCat, Verdict(large.RatioToCat() <= kMaxRatioToCat));
+                    large.RatioToCat(), kMaxRatioToCat,
+                    Verdict(large.RatioToCat() <= kMaxRatioToCat));
     }
     double worstPerFace = 0;
     bool perFaceMeasured = false;
@@ -171,8 +173,8 @@ void BenchTable::Finalize() {
                     Verdict(growth <= kMaxGrowthFor16TimesTheFaces));
     }
     if (dense1.runSeconds > 0 && dense16.runSeconds > 0) {
-        const double growth = (dense16.runSeconds - dense16.catSeconds) /
-                              (dense1.runSeconds - dense1.catSeconds);
+        const double growth =
+            (dense16.runSeconds - dense16.catSeconds) / (dense1.runSeconds - dense1.catSeconds);
         std::printf("- whole run beyond cat with 16x the faces: %.1f times the 1x time (at most "
                     "%.0f): %s\n",
                     growth, kMaxGrowthFor16TimesTheFaces,

@@ -80,14 +80,19 @@ void RemoveOutputs() {
     }
 }
 
-// A level ready for conversion, or the reason it is not.
-std::string LoadForConversion(const std::string& path, LevelLoadResult& loaded) {
+// Loads a level ready for conversion; false, with the benchmark skipped and
+// the reason given, when it is not.
+bool LoadForConversion(benchmark::State& state, const std::string& path, LevelLoadResult& loaded) {
     loaded = LoadLevel(path);
-    if (loaded.status != LevelLoadStatus::Loaded) {
-        return path + ": " + loaded.problem;
+    std::string problem = loaded.problem;
+    if (loaded.status == LevelLoadStatus::Loaded) {
+        problem = CheckLevelForConversion(loaded.level);
     }
-    const std::string problem = CheckLevelForConversion(loaded.level);
-    return problem.empty() ? "" : path + ": " + problem;
+    if (!problem.empty()) {
+        state.SkipWithError((path + ": " + problem).c_str());
+        return false;
+    }
+    return true;
 }
 
 // Converts the level into a new database. The conversion writes into the
@@ -118,8 +123,7 @@ void BenchLoad(benchmark::State& state, const std::string& path) {
 
 void BenchConvert(benchmark::State& state, const std::string& path) {
     LevelLoadResult loaded;
-    if (const std::string problem = LoadForConversion(path, loaded); !problem.empty()) {
-        state.SkipWithError(problem.c_str());
+    if (!LoadForConversion(state, path, loaded)) {
         return;
     }
     LevelData& level = loaded.level;
@@ -144,8 +148,7 @@ void BenchConvert(benchmark::State& state, const std::string& path) {
 
 void BenchWrite(benchmark::State& state, const std::string& path) {
     LevelLoadResult loaded;
-    if (const std::string problem = LoadForConversion(path, loaded); !problem.empty()) {
-        state.SkipWithError(problem.c_str());
+    if (!LoadForConversion(state, path, loaded)) {
         return;
     }
     std::unique_ptr<Database3ds> db = Convert(loaded.level);
@@ -214,8 +217,7 @@ double PeakBytes(const std::string& tarvik, const std::string& path) {
 
 void BenchRun(benchmark::State& state, const std::string& tarvik, const std::string& path) {
     LevelLoadResult loaded;
-    if (const std::string problem = LoadForConversion(path, loaded); !problem.empty()) {
-        state.SkipWithError(problem.c_str());
+    if (!LoadForConversion(state, path, loaded)) {
         return;
     }
     Spawn({kCat, path}); // the level into the page cache
@@ -232,7 +234,8 @@ void BenchRun(benchmark::State& state, const std::string& tarvik, const std::str
         state.SetIterationTime(run.seconds);
         catSeconds += cat.seconds;
     }
-    state.counters["cat_seconds"] = benchmark::Counter(catSeconds, benchmark::Counter::kAvgIterations);
+    state.counters["cat_seconds"] =
+        benchmark::Counter(catSeconds, benchmark::Counter::kAvgIterations);
     state.counters["peak_bytes"] = peakBytes;
     state.counters["file_bytes"] = FileSize(path);
     state.counters["faces"] = ModelFaces(loaded.level);

@@ -87,16 +87,12 @@ public:
     const_iterator end() const { return {this, size()}; }
 
     // Bytes can be used in place, viewed or not.
-    const uint8_t* data() const
-        requires std::is_same_v<T, uint8_t>
-    {
+    const uint8_t* data() const requires std::is_same_v<T, uint8_t> {
         return isView() ? view_ : owned_.data();
     }
     // For writing: a view is first copied into bytes of the array's own, so
     // the file's bytes are never written. The converter only reads.
-    uint8_t* data()
-        requires std::is_same_v<T, uint8_t>
-    {
+    uint8_t* data() requires std::is_same_v<T, uint8_t> {
         if (isView()) {
             owned_.assign(view_, view_ + viewCount_);
             view_ = nullptr;
@@ -112,12 +108,8 @@ public:
     }
     void clear() { assign(0, T{}); }
 
-    friend bool operator==(const LevelArray& a, const LevelArray& b) {
-        return Equal(a, b);
-    }
-    friend bool operator==(const LevelArray& a, const std::vector<T>& b) {
-        return Equal(a, b);
-    }
+    friend bool operator==(const LevelArray& a, const LevelArray& b) { return Equal(a, b); }
+    friend bool operator==(const LevelArray& a, const std::vector<T>& b) { return Equal(a, b); }
 
 private:
     template <typename Other> static bool Equal(const LevelArray& a, const Other& b) {
@@ -132,7 +124,7 @@ private:
         return true;
     }
 
-    std::vector<T> owned_;           // the values, when not a view
-    const uint8_t* view_ = nullptr;  // the first entry's bytes, when a view
-    size_t viewCount_ = 0;           // entries in the view
+    std::vector<T> owned_;          // the values, when not a view
+    const uint8_t* view_ = nullptr; // the first entry's bytes, when a view
+    size_t viewCount_ = 0;          // entries in the view
 };

@@ -7,10 +7,10 @@
 #include <limits>
 #include <new>
 #include <string_view>
-#include <vector>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 #include "level/mesh_decoder.h"
 
@@ -110,7 +110,7 @@ std::span<const uint8_t> TakeBytes(LevelCursor& in, uint64_t bytes, std::string_
 std::span<const uint8_t> TakeEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes,
                                      std::string_view what) {
     return RequireEntries(in, count, entryBytes, what) ? Take(in, count * entryBytes)
-                                                        : std::span<const uint8_t>{};
+                                                       : std::span<const uint8_t>{};
 }
 
 uint16_t ReadU16(LevelCursor& in, std::string_view what) {
@@ -120,10 +120,10 @@ uint16_t ReadU16(LevelCursor& in, std::string_view what) {
 
 uint32_t ReadU32(LevelCursor& in, std::string_view what) {
     const std::span<const uint8_t> b = TakeBytes(in, 4, what);
-    return b.empty() ? 0
-                     : static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                           (static_cast<uint32_t>(b[2]) << 16) |
-                           (static_cast<uint32_t>(b[3]) << 24);
+    return b.empty()
+               ? 0
+               : static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                     (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
 void Skip(LevelCursor& in, uint64_t bytes, std::string_view what) {
@@ -246,8 +246,8 @@ LevelLoadResult ReadFileBytes(LevelLoadResult result) {
     const std::vector<uint32_t> meshPointers =
         DecodeMeshPointers(TakeEntries(in, pointerCount, kPointerBytes, "mesh pointers"));
 
-    level.animations = ViewEntries<uint8_t>(in, ReadU32(in, "animation count"), kAnimationBytes,
-                                            "animations");
+    level.animations =
+        ViewEntries<uint8_t>(in, ReadU32(in, "animation count"), kAnimationBytes, "animations");
     level.stateChanges = ViewEntries<uint8_t>(in, ReadU32(in, "state change count"),
                                               kStateChangeBytes, "state changes");
     level.animDispatches = ViewEntries<uint8_t>(in, ReadU32(in, "animation dispatch count"),
