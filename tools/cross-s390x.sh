@@ -16,6 +16,11 @@ build=$root/build/s390x
 sysroot=/usr/s390x-linux-gnu
 toolchain=$root/tools/s390x-linux-gnu.cmake
 
+for need in s390x-linux-gnu-g++ qemu-s390x /usr/src/googletest/CMakeLists.txt; do
+    command -v "$need" >/dev/null || [ -e "$need" ] ||
+        { echo "cross-s390x.sh: $need is missing; run tools/install-deps.sh ci" >&2; exit 1; }
+done
+
 # GoogleTest for the target, from Debian's sources.
 cmake -S /usr/src/googletest -B "$build/googletest" --toolchain "$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$build/googletest-install"
