@@ -905,15 +905,23 @@ void PatchChunkLength3ds(int32_t start, int32_t end) {
     const uint32_t length = static_cast<uint32_t>(end - start);
     const uint64_t field = uint64_t(start) + kLengthFieldOffset;
     const PendingOutput3ds& output = file->output;
+    uint8_t bytes[kLengthFieldSize];
+    StoreULong(bytes, length);
     if (field >= output.start && field + kLengthFieldSize <= output.start + output.size) {
-        StoreULong(output.bytes.get() + (field - output.start), length);
+        std::memcpy(output.bytes.get() + (field - output.start), bytes, sizeof bytes);
+    } else if (file->mode == kModeWrite3ds && field + kLengthFieldSize <= output.start) {
+        // Bytes the stream already has are patched in place, leaving the position alone.
+        if (pwrite(fileno(file->stream), bytes, sizeof bytes, static_cast<off_t>(field)) !=
+            static_cast<ssize_t>(sizeof bytes)) {
+            RaiseError3ds(ERR_WRITING_FILE);
+            return;
+        }
     } else {
         if (!Seek(*file, field)) {
             RaiseError3ds(ERR_WRITING_FILE);
             return;
         }
-        WriteULong3ds(length);
-        if (ErrorPending3ds) {
+        if (!WriteItem(bytes, sizeof bytes)) {
             return;
         }
     }
