@@ -65,24 +65,23 @@ bool FlushOutput(File3ds& file) {
     return count == 0 || WriteThrough(file, output.bytes.get(), count);
 }
 
-// Makes room for count more held bytes; false when the held output would pass
-// its limit, memory runs out, or the bytes would pass 31-bit positions, where
-// no length can be patched anyway.
+// Gives held output its full size, in one step: the system maps the pages
+// only as they are written. False when the held output is full already,
+// memory runs out, or the bytes would pass 31-bit positions, where no length
+// can be patched anyway.
 bool GrowHeldOutput(PendingOutput3ds& output, size_t count) {
     constexpr uint64_t kPositionLimit = uint64_t{std::numeric_limits<int32_t>::max()} + 1;
     const uint64_t needed = uint64_t{output.size} + count;
     if (needed > kHeldOutputSize3ds || output.start + needed > kPositionLimit) {
         return false;
     }
-    const size_t capacity = static_cast<size_t>(
-        std::min<uint64_t>(kHeldOutputSize3ds, std::max<uint64_t>(needed, 2 * output.capacity)));
     try {
-        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(kHeldOutputSize3ds);
         if (output.size > 0) {
             std::memcpy(bytes.get(), output.bytes.get(), output.size);
         }
         output.bytes = std::move(bytes);
-        output.capacity = capacity;
+        output.capacity = kHeldOutputSize3ds;
     } catch (const std::bad_alloc&) {
         return false;
     }
