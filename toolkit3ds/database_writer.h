@@ -10,8 +10,9 @@
 // The tree is written depth-first in one forward pass. Each header first gets
 // the chunk's recorded size and is patched once the chunk's end is known,
 // when the real length differs; the chunk's size then takes the real length.
-// The file's output is held meanwhile (file_io.h), so the patches are made in
-// memory and the whole chunk goes to the file in one write at its end.
+// The file's output is held meanwhile (file_io.h): patches are made in memory,
+// or with one positioned write for a header already sent, and the output goes
+// to the file a megabyte at a time and at the end, never a seek per chunk.
 // Positions are 31-bit, so no length can wrap: a file that grows beyond that
 // fails with ERR_WRITING_FILE.
 //

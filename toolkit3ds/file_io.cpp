@@ -33,7 +33,7 @@ File3ds* CurrentOpenFile() {
     return file == nullptr || file->stream == nullptr ? nullptr : file;
 }
 
-// Store the value at the address, least significant byte first.
+// Each stores the value at the address, least significant byte first.
 void StoreUShort(uint8_t* at, uint16_t value) {
     at[0] = static_cast<uint8_t>(value);
     at[1] = static_cast<uint8_t>(value >> 8);
@@ -50,7 +50,7 @@ void StoreFloat(uint8_t* at, float value) {
     StoreULong(at, std::bit_cast<uint32_t>(value));
 }
 
-// Hands count bytes to the stream, behind the pending output.
+// Hands count bytes to the stream, which writes them where it stands.
 bool WriteThrough(File3ds& file, const uint8_t* bytes, size_t count) {
     file.output.start += count;
     return std::fwrite(bytes, 1, count, file.stream) == count;

@@ -29,7 +29,7 @@ inline constexpr uint32_t kModeWrite3ds = 2;
 struct PendingOutput3ds {
     std::unique_ptr<uint8_t[]> bytes; // capacity bytes, or none
     size_t size = 0;                  // bytes written into it
-    size_t capacity = 0;              // kFileBufferSize3ds; more while held
+    size_t capacity = 0;              // kFileBufferSize3ds; kHeldOutputSize3ds once held
     uint64_t start = 0;               // file position of bytes[0]
     uint32_t holds = 0;               // HoldOutput3ds calls not yet released
 };
@@ -131,7 +131,8 @@ void SetFilePosition3ds(int32_t position);
 // longest chunks in memory, without a seek or a system call, and the output
 // goes to the stream a megabyte at a time. A full held output, memory that runs
 // out or held bytes that would pass 31-bit positions send the pending output to
-// the stream without an error; patches of bytes already sent then seek.
+// the stream without an error; a length already sent is then patched with one
+// positioned write.
 
 // Starts holding the output of a file open for writing; holds nest. Nothing for
 // none or for a file not open for writing.
@@ -250,9 +251,10 @@ inline constexpr uint32_t kChunkHeaderSize3ds = 6;
 // Tag (u16) and length (u32): six bytes.
 void WriteChunkHeader3ds(uint16_t tag, uint32_t length);
 // Writes end - start at start + 2, then moves to end. A length field still in
-// the pending output is patched there, without a seek. ERR_WRITING_FILE when
-// start is negative, end is before start (a position GetFilePosition3ds could
-// not give), a seek fails or the write fails.
+// the pending output is patched there; one that a file open for writing has
+// already sent is written in place with a positioned write, without a seek.
+// ERR_WRITING_FILE when start is negative, end is before start (a position
+// GetFilePosition3ds could not give), a seek fails or the write fails.
 void PatchChunkLength3ds(int32_t start, int32_t end);
 
 // --- Utilities ---------------------------------------------------------------
