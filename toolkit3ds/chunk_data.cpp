@@ -236,10 +236,11 @@ static_assert(std::adjacent_find(std::begin(kTagTable), std::end(kTagTable),
                                      return a.tag >= b.tag;
                                  }) == std::end(kTagTable));
 
-// Builds a record of the layout with the given index.
-template <size_t... Index> ChunkData3ds MakeLayout(uint8_t layout, std::index_sequence<Index...>) {
-    constexpr ChunkData3ds (*kMakers[])() = {
-        [] { return ChunkData3ds(std::in_place_index<Index>); }...};
+// Builds a record of the layout with the given index, in place on the heap.
+template <size_t... Index>
+std::unique_ptr<ChunkData3ds> MakeLayout(uint8_t layout, std::index_sequence<Index...>) {
+    constexpr std::unique_ptr<ChunkData3ds> (*kMakers[])() = {
+        [] { return std::make_unique<ChunkData3ds>(std::in_place_index<Index>); }...};
     return kMakers[layout]();
 }
 
@@ -279,8 +280,8 @@ ChunkData3ds* NewChunkData3ds(Chunk3ds* chunk) {
     }
     chunk->data.reset();
     try {
-        chunk->data = std::make_unique<ChunkData3ds>(MakeLayout(
-            info->layout, std::make_index_sequence<std::variant_size_v<ChunkData3ds>>{}));
+        chunk->data = MakeLayout(info->layout,
+                                 std::make_index_sequence<std::variant_size_v<ChunkData3ds>>{});
     } catch (const std::bad_alloc&) {
         RaiseError3ds(ERR_NO_MEM);
         return nullptr;
