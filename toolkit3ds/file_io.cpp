@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -369,6 +370,15 @@ void SetFilePosition3ds(int32_t position) {
     if (stream != nullptr && position >= 0) {
         std::fseek(stream, position, SEEK_SET);
     }
+}
+
+int64_t GetFileSize3ds(const File3ds* file) {
+    // Asking the file system leaves the stream's position and buffer alone.
+    struct stat status {};
+    if (file == nullptr || file->stream == nullptr || fstat(fileno(file->stream), &status) != 0) {
+        return -1;
+    }
+    return status.st_size;
 }
 
 // --- Primitives --------------------------------------------------------------

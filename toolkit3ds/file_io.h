@@ -101,6 +101,9 @@ File3ds* GetCurrentFile3ds();
 int32_t GetFilePosition3ds();
 // Moves the current file to an absolute position. Raises nothing.
 void SetFilePosition3ds(int32_t position);
+// The size in bytes of a file open for reading, from the file system; -1 for
+// none, a file without stream or a size the system cannot give. Raises nothing.
+int64_t GetFileSize3ds(const File3ds* file);
 
 // --- Primitives (current file) ---------------------------------------------
 
