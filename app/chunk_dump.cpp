@@ -47,10 +47,10 @@ template <typename... Values> void ShowAll(std::string& out, const Values&... va
     ((out += separator, Show(out, values), separator = " "), ...);
 }
 
-// "count noun: first, second, third, ...".
+// "count nouns: first, second, third, ...".
 template <typename Item, typename ShowItem>
 void ShowList(std::string& out, std::span<const Item> items, const char* noun, ShowItem showItem) {
-    Format(out, "%zu %s", items.size(), noun);
+    Format(out, "%zu %s%s", items.size(), noun, items.size() == 1 ? "" : "s");
     for (size_t i = 0; i < items.size() && i < kShownElements; ++i) {
         out += i == 0 ? ": " : ", ";
         showItem(items[i]);
@@ -132,28 +132,28 @@ void Describe(std::string& out, const ViewportSizeData3ds& r) {
     Format(out, "(%d, %d, %d, %d)", r.left, r.top, r.width, r.height);
 }
 void Describe(std::string& out, const VertexListData3ds& r) {
-    ShowList<Point3ds>(out, r.vertices, "points");
+    ShowList<Point3ds>(out, r.vertices, "point");
 }
 void Describe(std::string& out, const VertexFlagsData3ds& r) {
-    ShowList<uint16_t>(out, r.flags, "flags", [&out](uint16_t f) { Format(out, "0x%X", f); });
+    ShowList<uint16_t>(out, r.flags, "flag", [&out](uint16_t f) { Format(out, "0x%X", f); });
 }
 void Describe(std::string& out, const FaceListData3ds& r) {
-    ShowList<Face3ds>(out, r.faces, "faces", [&out](const Face3ds& f) {
+    ShowList<Face3ds>(out, r.faces, "face", [&out](const Face3ds& f) {
         Format(out, "(%d %d %d, 0x%X)", f.vertexA, f.vertexB, f.vertexC, f.flags);
     });
 }
 void Describe(std::string& out, const MaterialGroupData3ds& r) {
     Show(out, r.name);
     out += ", ";
-    ShowList<uint16_t>(out, r.faces, "faces", [&out](uint16_t f) { Show(out, int64_t{f}); });
+    ShowList<uint16_t>(out, r.faces, "face", [&out](uint16_t f) { Show(out, int64_t{f}); });
 }
 void Describe(std::string& out, const TexVertsData3ds& r) {
-    ShowList<TexVert3ds>(out, r.texVerts, "uv", [&out](const TexVert3ds& uv) {
+    ShowList<TexVert3ds>(out, r.texVerts, "uv pair", [&out](const TexVert3ds& uv) {
         Format(out, "(%g, %g)", static_cast<double>(uv.u), static_cast<double>(uv.v));
     });
 }
 void Describe(std::string& out, const SmoothGroupsData3ds& r) {
-    ShowList<uint32_t>(out, r.groups, "masks", [&out](uint32_t g) { Format(out, "0x%X", g); });
+    ShowList<uint32_t>(out, r.groups, "mask", [&out](uint32_t g) { Format(out, "0x%X", g); });
 }
 void Describe(std::string& out, const LocalAxesData3ds& r) {
     const auto& m = r.matrix;
@@ -174,7 +174,7 @@ void Describe(std::string& out, const MappingIconData3ds& r) {
     Show(out, r.iconScaling);
 }
 void Describe(std::string& out, const RawData3ds& r) {
-    ShowList<uint8_t>(out, r.bytes, "bytes", [&out](uint8_t b) { Format(out, "%02X", b); });
+    ShowList<uint8_t>(out, r.bytes, "byte", [&out](uint8_t b) { Format(out, "%02X", b); });
 }
 void Describe(std::string& out, const BoxMapData3ds& r) {
     for (size_t i = 0; i < r.names.size(); ++i) {
@@ -245,7 +245,7 @@ void Show(std::string& out, const RotationValue3ds& value) {
 }
 
 template <typename Value> void Describe(std::string& out, const TrackData3ds<Value>& r) {
-    ShowList<TrackKey3ds<Value>>(out, r.keys, "keys", [&out](const TrackKey3ds<Value>& key) {
+    ShowList<TrackKey3ds<Value>>(out, r.keys, "key", [&out](const TrackKey3ds<Value>& key) {
         Format(out, "frame %" PRIu32, key.header.time);
         if constexpr (!std::is_same_v<Value, NoValue3ds>) {
             out += " ";

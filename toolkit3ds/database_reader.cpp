@@ -81,7 +81,7 @@ void ReadChunkTree(File3ds* file, Database3ds* db) {
         return;
     }
 
-    std::vector<OpenChunk> open;
+    std::vector<OpenChunk> open; // the chunks from the root down whose sub-chunks are read
     auto openChunk = [&open](Chunk3ds* chunk) {
         const uint64_t start = SubChunksStart(chunk);
         if (ErrorPending3ds) {
@@ -92,33 +92,29 @@ void ReadChunkTree(File3ds* file, Database3ds* db) {
             open.push_back({chunk, start, end, nullptr});
         }
     };
-    try {
-        openChunk(db->root.get());
-        while (!ErrorPending3ds && !open.empty()) {
-            OpenChunk& parent = open.back();
-            if (parent.next == parent.end) {
-                open.pop_back();
-                continue;
-            }
-            // The root stands at depth 1, its sub-chunks at depth 2.
-            if (open.size() + 1 > kMaxChunkDepth3ds) {
-                RaiseError3ds(ERR_INVALID_CHUNK);
-                return;
-            }
-            SelectFileByIndex3ds(file->index);
-            std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(parent.next, parent.end, file->index);
-            if (ErrorPending3ds) {
-                return;
-            }
-            parent.next += chunk->size;
-            Chunk3ds* added = chunk.get();
-            (parent.lastChild == nullptr ? parent.chunk->child : parent.lastChild->next) =
-                std::move(chunk);
-            parent.lastChild = added;
-            openChunk(added); // may move the stack: parent is not used after this
+    openChunk(db->root.get());
+    while (!ErrorPending3ds && !open.empty()) {
+        OpenChunk& parent = open.back();
+        if (parent.next == parent.end) {
+            open.pop_back();
+            continue;
         }
-    } catch (const std::bad_alloc&) {
-        RaiseError3ds(ERR_NO_MEM);
+        // The root stands at depth 1, its sub-chunks at depth 2.
+        if (open.size() + 1 > kMaxChunkDepth3ds) {
+            RaiseError3ds(ERR_INVALID_CHUNK);
+            return;
+        }
+        SelectFileByIndex3ds(file->index);
+        std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(parent.next, parent.end, file->index);
+        if (ErrorPending3ds) {
+            return;
+        }
+        parent.next += chunk->size;
+        Chunk3ds* added = chunk.get();
+        (parent.lastChild == nullptr ? parent.chunk->child : parent.lastChild->next) =
+            std::move(chunk);
+        parent.lastChild = added;
+        openChunk(added); // may move the stack: parent is not used after this
     }
 }
 
@@ -271,9 +267,13 @@ void ReadDatabase3ds(File3ds* file, Database3ds* db) {
     db->materialIndexStale = true;
     db->nodeIndexStale = true;
 
-    ReadChunkTree(file, db);
-    if (!ErrorPending3ds) {
-        LinkKeyframerNodes(db);
+    try {
+        ReadChunkTree(file, db);
+        if (!ErrorPending3ds) {
+            LinkKeyframerNodes(db);
+        }
+    } catch (const std::bad_alloc&) {
+        RaiseError3ds(ERR_NO_MEM);
     }
     FreeNodeList3ds();
     if (ErrorPending3ds) {
