@@ -758,7 +758,9 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
     source.chunkSize = chunk->size;
     source.info = info;
     source.end = std::max(dataStart, std::min(chunkEnd, uint64_t(fileSize)));
-    SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    if (uint64_t(GetFilePosition3ds()) != dataStart) {
+        SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    }
 
     try {
         std::unique_ptr<ChunkData3ds> record;

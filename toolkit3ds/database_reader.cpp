@@ -26,7 +26,11 @@ std::unique_ptr<Chunk3ds> ReadChunkHeader(uint64_t position, uint64_t end, uint8
         RaiseError3ds(ERR_INVALID_CHUNK);
         return nullptr;
     }
-    SetFilePosition3ds(static_cast<int32_t>(position));
+    // Chunks are mostly read in file order: a seek costs a system call even
+    // within the stream's buffer.
+    if (uint64_t(GetFilePosition3ds()) != position) {
+        SetFilePosition3ds(static_cast<int32_t>(position));
+    }
     const uint16_t tag = ReadUShort3ds();
     const uint32_t length = ReadULong3ds();
     if (ErrorPending3ds) {

@@ -39,9 +39,19 @@ void WriteItem(const uint8_t* bytes, size_t count) {
 // stream cannot deliver all of it.
 bool ReadItem(uint8_t* bytes, size_t count) {
     std::FILE* stream = CurrentStream();
-    if (stream == nullptr || std::fread(bytes, count, 1, stream) != 1) {
+    if (stream == nullptr) {
         RaiseError3ds(ERR_READING_FILE);
         return false;
+    }
+    // Items are a few bytes: taking them straight from the buffer, without
+    // fread's locking and copying, makes reading several times faster.
+    for (size_t i = 0; i < count; ++i) {
+        const int byte = getc_unlocked(stream);
+        if (byte == EOF) {
+            RaiseError3ds(ERR_READING_FILE);
+            return false;
+        }
+        bytes[i] = static_cast<uint8_t>(byte);
     }
     return true;
 }
