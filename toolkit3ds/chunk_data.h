@@ -3,8 +3,8 @@
 // before its sub-chunks, held in memory as one value of ChunkData3ds.
 //
 // What a record holds depends only on the chunk's tag. One table maps every
-// known tag to its kind and, for data tags, to one layout (an alternative of
-// ChunkData3ds); many tags share a layout. Creating, writing, reading, copying
+// known tag to its kind, its name and, for data tags, to one layout (an
+// alternative of ChunkData3ds); many tags share a layout. Creating, writing, reading, copying
 // and freeing a record all dispatch over that table. Records are plain values:
 // a copy is a deep copy and destruction frees everything they own.
 //

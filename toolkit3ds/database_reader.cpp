@@ -224,8 +224,9 @@ void LinkKeyframerNodes(Database3ds* db) {
     for (size_t i = 0; i < nodes.size(); ++i) {
         byNumber[i] = i;
     }
-    std::stable_sort(byNumber.begin(), byNumber.end(), [&nodes](size_t a, size_t b) {
-        return nodes[a].fileNumber < nodes[b].fileNumber;
+    std::sort(byNumber.begin(), byNumber.end(), [&nodes](size_t a, size_t b) {
+        return nodes[a].fileNumber != nodes[b].fileNumber ? nodes[a].fileNumber < nodes[b].fileNumber
+                                                          : a < b;
     });
 
     for (const LoadedNode& child : nodes) {
