@@ -60,7 +60,8 @@ void ShowList(std::string& out, std::span<const Item> items, const char* noun, S
     }
 }
 
-template <typename Item> void ShowList(std::string& out, std::span<const Item> items, const char* noun) {
+template <typename Item>
+void ShowList(std::string& out, std::span<const Item> items, const char* noun) {
     ShowList(out, items, noun, [&out](const Item& item) { Show(out, item); });
 }
 

@@ -66,8 +66,7 @@ int WriteCopy(const char* copyPath, const char* path) {
     // Writing over the file being read would lose it if the write failed.
     std::error_code error;
     if (std::filesystem::equivalent(copyPath, path, error)) {
-        std::fprintf(stderr, "%s: the copy must not replace the file it is read from\n",
-                     copyPath);
+        std::fprintf(stderr, "%s: the copy must not replace the file it is read from\n", copyPath);
         return kFailureExit;
     }
     std::unique_ptr<Database3ds> db = ReadFile(path);

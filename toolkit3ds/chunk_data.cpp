@@ -57,7 +57,8 @@ constexpr ChunkTagInfo3ds kTagTable[] = {
     Flag(kTagUseBackgroundBitmap3ds, "use bitmap background"),
     Container(kTagSolidBackground3ds, "solid-colour background"),
     Flag(kTagUseSolidBackground3ds, "use solid background"),
-    Data<FloatData3ds>(kTagGradientBackground3ds, "gradient background"), // the midpoint; colours are children
+    Data<FloatData3ds>(kTagGradientBackground3ds,
+                       "gradient background"), // the midpoint; colours are children
     Flag(kTagUseGradientBackground3ds, "use gradient background"),
     Data<FloatData3ds>(kTagShadowMapBias3ds, "shadow map bias"),
     Data<FloatData3ds>(kTagSecondShadowBias3ds, "second shadow bias"),

@@ -14,9 +14,9 @@ namespace {
 // A chunk whose sub-chunks are being read.
 struct OpenChunk {
     Chunk3ds* chunk = nullptr;
-    uint64_t next = 0;               // position of the next sub-chunk's header
-    uint64_t end = 0;                // position behind the chunk's last byte
-    Chunk3ds* lastChild = nullptr;   // where the next sub-chunk is linked
+    uint64_t next = 0;             // position of the next sub-chunk's header
+    uint64_t end = 0;              // position behind the chunk's last byte
+    Chunk3ds* lastChild = nullptr; // where the next sub-chunk is linked
 };
 
 // Reads the header at position of the current file and makes its chunk; the
@@ -128,7 +128,7 @@ void ReadChunkTree(File3ds* file, Database3ds* db) {
 struct LoadedNode {
     Chunk3ds* node = nullptr;
     Chunk3ds* header = nullptr;
-    uint16_t number = kNoNode3ds;   // what the numbering will give it
+    uint16_t number = kNoNode3ds;     // what the numbering will give it
     uint16_t fileNumber = kNoNode3ds; // what the file gives it: its 0xB030, else its number
 };
 
@@ -225,8 +225,9 @@ void LinkKeyframerNodes(Database3ds* db) {
         byNumber[i] = i;
     }
     std::sort(byNumber.begin(), byNumber.end(), [&nodes](size_t a, size_t b) {
-        return nodes[a].fileNumber != nodes[b].fileNumber ? nodes[a].fileNumber < nodes[b].fileNumber
-                                                          : a < b;
+        return nodes[a].fileNumber != nodes[b].fileNumber
+                   ? nodes[a].fileNumber < nodes[b].fileNumber
+                   : a < b;
     });
 
     for (const LoadedNode& child : nodes) {

@@ -17,14 +17,14 @@ using Bytes = std::vector<unsigned char>;
 
 // A mesh file with one object of four points and one face.
 Bytes SmallFile(const char* vertexCount = "0400") {
-    const Bytes mesh = ChunkBytes(
-        kTagTriangleMesh3ds,
-        ChunkBytes(kTagVertexList3ds, Hex(vertexCount) +
-                                          Hex("00000000 00000000 00000000"     // (0, 0, 0)
-                                              "0000803F 00000000 00000000"     // (1, 0, 0)
-                                              "00000000 0000803F 00000000"     // (0, 1, 0)
-                                              "00000000 00000000 0000C03F")) + // (0, 0, 1.5)
-            ChunkBytes(kTagFaceList3ds, Hex("0100 0000 0100 0200 0700")));
+    const Bytes mesh =
+        ChunkBytes(kTagTriangleMesh3ds,
+                   ChunkBytes(kTagVertexList3ds,
+                              Hex(vertexCount) + Hex("00000000 00000000 00000000"     // (0, 0, 0)
+                                                     "0000803F 00000000 00000000"     // (1, 0, 0)
+                                                     "00000000 0000803F 00000000"     // (0, 1, 0)
+                                                     "00000000 00000000 0000C03F")) + // (0, 0, 1.5)
+                       ChunkBytes(kTagFaceList3ds, Hex("0100 0000 0100 0200 0700")));
     const Bytes editor = ChunkBytes(kTagMeshVersion3ds, Hex("03000000")) +
                          ChunkBytes(kTagNamedObject3ds, Hex("54726900") + mesh); // "Tri"
     return ChunkBytes(kTagMeshFile3ds,
@@ -100,8 +100,8 @@ TEST(TarvikDump, BothProgramsAnswerHelpAndVersion) {
         EXPECT_EQ(help.err, "");
         const ProcessResult version = RunProgram({program, "--version"}, dir.path());
         EXPECT_EQ(version.exitCode, 0);
-        EXPECT_EQ(version.out, program == std::string(TARVIK_EXE) ? "Tarvik v1.0\n"
-                                                                  : "tarvik-dump v1.0\n");
+        EXPECT_EQ(version.out,
+                  program == std::string(TARVIK_EXE) ? "Tarvik v1.0\n" : "tarvik-dump v1.0\n");
     }
     // A file named like an option is still a file.
     EXPECT_EQ(RunProgram({TARVIK_EXE, "./--help"}, dir.path()).err,

@@ -3,10 +3,10 @@
 #include "tests/support/allocation_hooks.h"
 #include "tests/support/chunk_reader.h"
 #include "tests/support/tree_outline.h"
-#include "tools/levelbuilder/sample_level.h"
-#include "tools/scenebuilder/every_layout_scene.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
+#include "tools/levelbuilder/sample_level.h"
+#include "tools/scenebuilder/every_layout_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -64,9 +64,8 @@ TEST_F(DatabaseReader, ConvertedLevelsAndEveryLayoutRoundTripByteForByte) {
     std::unique_ptr<Database3ds> scene = BuildEveryLayoutScene();
     Write(scene.get(), "scene.3ds");
 
-    for (const std::string& path :
-         {kSourceDir + "/tests/golden/KeshMesh.3ds", std::string("KeshMesh.3ds"),
-          std::string("scene.3ds")}) {
+    for (const std::string& path : {kSourceDir + "/tests/golden/KeshMesh.3ds",
+                                    std::string("KeshMesh.3ds"), std::string("scene.3ds")}) {
         SCOPED_TRACE(path);
         EXPECT_TRUE(RoundTrip(path) == ReadFileBytes(path));
         ResetToolkitState();
@@ -93,17 +92,19 @@ std::vector<std::string> Hierarchy(Database3ds& db) {
         if (node->tag < kTagObjectNode3ds || node->tag > kTagSpotlightNode3ds) {
             continue;
         }
-        const auto* number = GetChunkData3ds<WordData3ds>(ReadChunkData3ds(FindChunk(node, kTagNodeId3ds)));
-        const auto* header =
-            GetChunkData3ds<NodeHeaderData3ds>(ReadChunkData3ds(FindChunk(node, kTagNodeHeader3ds)));
+        const auto* number =
+            GetChunkData3ds<WordData3ds>(ReadChunkData3ds(FindChunk(node, kTagNodeId3ds)));
+        const auto* header = GetChunkData3ds<NodeHeaderData3ds>(
+            ReadChunkData3ds(FindChunk(node, kTagNodeHeader3ds)));
         nodes.emplace_back(number != nullptr ? number->value : nodes.size(), header->name);
         parents.push_back(header->parentId);
     }
     std::vector<std::string> lines;
     for (size_t i = 0; i < nodes.size(); ++i) {
-        const auto parent = std::find_if(nodes.begin(), nodes.end(),
-                                         [&](const auto& node) { return node.first == parents[i]; });
-        lines.push_back(nodes[i].second + " < " + (parent == nodes.end() ? "none" : parent->second));
+        const auto parent = std::find_if(
+            nodes.begin(), nodes.end(), [&](const auto& node) { return node.first == parents[i]; });
+        lines.push_back(nodes[i].second + " < " +
+                        (parent == nodes.end() ? "none" : parent->second));
     }
     return lines;
 }
@@ -112,10 +113,10 @@ TEST_F(DatabaseReader, ForeignNodeHierarchySurvivesTheRewrite) {
     const std::string source = kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds";
     std::unique_ptr<Database3ds> original = Read(source);
     const std::vector<std::string> hierarchy = Hierarchy(*original);
-    EXPECT_EQ(hierarchy, (std::vector<std::string>{
-                             "S < none", "Body < S", "Arm < Body", "Hand < Arm",
-                             "Hand_tri_0 < Hand", "Arm_tri_0 < Arm", "Leg < Body",
-                             "Leg_tri_0 < Leg", "Body_tri_0 < Body"}));
+    EXPECT_EQ(hierarchy,
+              (std::vector<std::string>{"S < none", "Body < S", "Arm < Body", "Hand < Arm",
+                                        "Hand_tri_0 < Hand", "Arm_tri_0 < Arm", "Leg < Body",
+                                        "Leg_tri_0 < Leg", "Body_tri_0 < Body"}));
     const Bytes copy = Write(original.get(), "copy.3ds");
     std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
     EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
@@ -134,10 +135,10 @@ Bytes MeshFile(const Bytes& chunks) {
 
 // A position track whose keys take every spline float, with keyCount on disk.
 Bytes PositionTrack(uint32_t keyCount, int keys) {
-    Bytes body = Hex("0000 00000000 00000000") +
-                 Bytes{static_cast<unsigned char>(keyCount), static_cast<unsigned char>(keyCount >> 8),
-                       static_cast<unsigned char>(keyCount >> 16),
-                       static_cast<unsigned char>(keyCount >> 24)};
+    Bytes body = Hex("0000 00000000 00000000") + Bytes{static_cast<unsigned char>(keyCount),
+                                                       static_cast<unsigned char>(keyCount >> 8),
+                                                       static_cast<unsigned char>(keyCount >> 16),
+                                                       static_cast<unsigned char>(keyCount >> 24)};
     for (int i = 0; i < keys; ++i) {
         body = body + Hex("00000000 1F00") + Bytes(5 * 4, 0) + Bytes(12, 0);
     }
@@ -170,10 +171,10 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK},
         {"parent-name note", MeshFile(ChunkBytes(kTagParentName3ds, Text("Hips"))),
          ERR_INVALID_CHUNK},
-        {"record longer than its chunk", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next),
-         ERR_INVALID_CHUNK},
-        {"smoothing groups not whole masks", MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))),
-         ERR_INVALID_CHUNK},
+        {"record longer than its chunk",
+         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK},
+        {"smoothing groups not whole masks",
+         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK},
         {"vertex count far beyond its bytes",
          MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK},
         {"face count one above its faces",
@@ -184,8 +185,7 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         {"empty text whose zero byte follows its chunk",
          MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK},
         {"text whose zero byte follows its chunk",
-         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext),
-         ERR_READING_FILE},
+         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE},
         {"name beyond its limit", MeshFile(ChunkBytes(kTagNamedObject3ds, Text("ElevenChars"))),
          ERR_READING_FILE},
         {"text cut by the end of the file", MeshFile(ChunkBytes(kTagMaterialName3ds, Hex("4142"))),

@@ -87,8 +87,8 @@ struct NodeSpec {
 Chunk3ds* AddNode(Chunk3ds* keyframer, const NodeSpec& spec, uint16_t number) {
     Chunk3ds* node = Add(keyframer, spec.tag);
     Add(node, kTagNodeId3ds, WordData3ds{number});
-    Chunk3ds* header =
-        Add(node, kTagNodeHeader3ds, NodeHeaderData3ds{spec.name, 0x4000, 0x0001, spec.parentNumber});
+    Chunk3ds* header = Add(node, kTagNodeHeader3ds,
+                           NodeHeaderData3ds{spec.name, 0x4000, 0x0001, spec.parentNumber});
     if (spec.parentName != nullptr) {
         AddText(header, kTagParentName3ds, spec.parentName);
     } else if (spec.parentNumber != 0xFFFF) {
@@ -125,9 +125,11 @@ void AddEditorSettings(Chunk3ds* editor) {
     Add(view, kTagUserView3ds, UserViewData3ds{{4, 5, 6}, 200, 20, 30, 45});
     AddText(view, kTagCameraView3ds, "Camera1");
 
-    Chunk3ds* layout = Add(editor, kTagViewportLayout3ds, ViewportLayoutData3ds{{0, 0, 1, 0, 2, 0, 3}});
+    Chunk3ds* layout =
+        Add(editor, kTagViewportLayout3ds, ViewportLayoutData3ds{{0, 0, 1, 0, 2, 0, 3}});
     Add(layout, kTagViewportSize3ds, ViewportSizeData3ds{1, 2, 640, 480});
-    const ViewportEntryData3ds entry{{1, 0}, 1, 2, 640, 480, 0xFFFF, 0.75f, {1, 1, 1}, 20, 30, "Camera1"};
+    const ViewportEntryData3ds entry{{1, 0}, 1,         2,  640, 480,      0xFFFF,
+                                     0.75f,  {1, 1, 1}, 20, 30,  "Camera1"};
     Add(layout, kTagViewportEntryDefault3ds, entry);
     Add(layout, kTagViewportEntry3ds, entry);
 }
@@ -163,7 +165,8 @@ void AddMaterial(Chunk3ds* editor) {
 void AddMesh(Chunk3ds* editor) {
     Chunk3ds* object = AddText(editor, kTagNamedObject3ds, "Box");
     Chunk3ds* mesh = Add(object, kTagTriangleMesh3ds);
-    Add(mesh, kTagVertexList3ds, VertexListData3ds{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0.5f}}});
+    Add(mesh, kTagVertexList3ds,
+        VertexListData3ds{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0.5f}}});
     Add(mesh, kTagVertexFlags3ds, VertexFlagsData3ds{{1, 0, 0xFFFF, 2}});
     Add(mesh, kTagTexVerts3ds, TexVertsData3ds{{{0, 0}, {1, 0}, {1, 1}, {0, 1}}});
     Add(mesh, kTagLocalAxes3ds, LocalAxesData3ds{{1, 0, 0, 0, 1, 0, 0, 0, 1, 5, 6, 7}});
@@ -193,8 +196,8 @@ void AddMesh(Chunk3ds* editor) {
 }
 
 void AddLightsAndCamera(Chunk3ds* editor) {
-    Chunk3ds* light = Add(AddText(editor, kTagNamedObject3ds, "Spot"), kTagLight3ds,
-                          PointData3ds{{10, 20, 30}});
+    Chunk3ds* light =
+        Add(AddText(editor, kTagNamedObject3ds, "Spot"), kTagLight3ds, PointData3ds{{10, 20, 30}});
     AddColors(light, {1, 1, 0.5f});
     Chunk3ds* spot = Add(light, kTagSpotlight3ds, SpotlightData3ds{{0, 0, 0}, 30, 45});
     Add(spot, kTagLightShadow3ds, LightShadowData3ds{0.5f, 3, 256});
