@@ -735,22 +735,20 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
 
     // Counts are checked against what the file really holds of the chunk, so a
     // size that claims more than the file cannot cause a large allocation.
-    if (std::fseek(file->stream, 0, SEEK_END) != 0) {
-        RaiseError3ds(ERR_READING_FILE);
-        return nullptr;
-    }
-    const long fileSize = std::ftell(file->stream);
+    const int64_t fileSize = GetFileSize3ds(file);
     const uint64_t dataStart = uint64_t{chunk->position} + kChunkHeaderSize3ds;
     if (fileSize < 0 || dataStart > uint64_t(std::numeric_limits<int32_t>::max())) {
         RaiseError3ds(ERR_READING_FILE);
         return nullptr;
     }
+    const uint64_t chunkEnd = dataStart + DataBytes(chunk->size);
     Source source;
     source.chunkSize = chunk->size;
     source.info = info;
-    source.end =
-        std::max(dataStart, std::min(dataStart + DataBytes(chunk->size), uint64_t(fileSize)));
-    SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    source.end = std::max(dataStart, std::min(chunkEnd, uint64_t(fileSize)));
+    if (uint64_t(GetFilePosition3ds()) != dataStart) {
+        SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    }
 
     try {
         std::unique_ptr<ChunkData3ds> record;
@@ -766,6 +764,12 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
         const bool decoded =
             std::visit([&source](auto& layout) { return Decode(layout, source); }, *record);
         if (!decoded) {
+            return nullptr;
+        }
+        // A record that ran on into the bytes behind its chunk was read from
+        // someone else's bytes: a string without its zero byte, a key too many.
+        if (uint64_t(GetFilePosition3ds()) > chunkEnd) {
+            RaiseError3ds(ERR_INVALID_CHUNK);
             return nullptr;
         }
         chunk->data = std::move(record);

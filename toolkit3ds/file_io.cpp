@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -154,9 +155,19 @@ bool WriteItem(const uint8_t* bytes, size_t count) {
 // stream cannot deliver all of it.
 bool ReadItem(uint8_t* bytes, size_t count) {
     std::FILE* stream = CurrentStream();
-    if (stream == nullptr || std::fread(bytes, count, 1, stream) != 1) {
+    if (stream == nullptr) {
         RaiseError3ds(ERR_READING_FILE);
         return false;
+    }
+    // Items are a few bytes: taking them straight from the buffer, without
+    // fread's locking and copying, makes reading several times faster.
+    for (size_t i = 0; i < count; ++i) {
+        const int byte = getc_unlocked(stream);
+        if (byte == EOF) {
+            RaiseError3ds(ERR_READING_FILE);
+            return false;
+        }
+        bytes[i] = static_cast<uint8_t>(byte);
     }
     return true;
 }
@@ -518,6 +529,15 @@ void ReleaseOutput3ds(File3ds* file) {
     if (!written) {
         RaiseError3ds(ERR_WRITING_FILE);
     }
+}
+
+int64_t GetFileSize3ds(const File3ds* file) {
+    // Asking the file system leaves the stream's position and buffer alone.
+    struct stat status {};
+    if (file == nullptr || file->stream == nullptr || fstat(fileno(file->stream), &status) != 0) {
+        return -1;
+    }
+    return status.st_size;
 }
 
 // --- Primitives --------------------------------------------------------------

@@ -118,6 +118,9 @@ int32_t GetFilePosition3ds();
 // file open for writing anywhere but where it stands hands its pending output
 // to the stream first; staying put costs nothing.
 void SetFilePosition3ds(int32_t position);
+// The size in bytes of a file open for reading, from the file system; -1 for
+// none, a file without stream or a size the system cannot give. Raises nothing.
+int64_t GetFileSize3ds(const File3ds* file);
 
 // --- Output of files open for writing ----------------------------------------
 //

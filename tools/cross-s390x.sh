@@ -27,16 +27,21 @@ cmake -S /usr/src/googletest -B "$build/googletest" --toolchain "$toolchain" \
 cmake --build "$build/googletest" -j2
 cmake --install "$build/googletest" >/dev/null
 
-# The tests start the program by its path; this wrapper runs it under qemu
-# and keeps the argv[0] it was started with, which the help text names.
+# The tests start the programs by their paths; these wrappers run them under
+# qemu and keep the argv[0] they were started with, which the help texts name.
+make_wrapper() { # wrapper program
+    # shellcheck disable=SC2016 # $0 and $@ belong to the wrapper
+    printf '#!/bin/sh\nexec qemu-s390x -L %s -0 "$0" %s "$@"\n' "$sysroot" "$2" >"$1"
+    chmod +x "$1"
+}
 wrapper=$build/tarvik-qemu
-# shellcheck disable=SC2016 # $0 and $@ belong to the wrapper
-printf '#!/bin/sh\nexec qemu-s390x -L %s -0 "$0" %s "$@"\n' "$sysroot" "$build/tarvik/app/tarvik" >"$wrapper"
-chmod +x "$wrapper"
+make_wrapper "$wrapper" "$build/tarvik/app/tarvik"
+make_wrapper "$build/tarvik-dump-qemu" "$build/tarvik/app/tarvik-dump"
 
 cmake -S . -B "$build/tarvik" --toolchain "$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DTARVIK_WERROR=ON -DTARVIK_BUILD_TESTS=ON \
-    -DGTest_DIR="$build/googletest-install/lib/cmake/GTest" -DTARVIK_TEST_EXE="$wrapper"
+    -DGTest_DIR="$build/googletest-install/lib/cmake/GTest" -DTARVIK_TEST_EXE="$wrapper" \
+    -DTARVIK_TEST_DUMP_EXE="$build/tarvik-dump-qemu"
 cmake --build "$build/tarvik" -j2
 ctest --test-dir "$build/tarvik" -j2 --output-on-failure --no-tests=error
 
