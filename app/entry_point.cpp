@@ -1,6 +1,7 @@
 #include "app/entry_point.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/run_sequence.h"
@@ -40,6 +41,15 @@ void PrintUsageAndExit(const char* programName) {
 
 int RunTarvik(int argc, char** argv) {
     const char* programName = argc > 0 && argv[0] != nullptr ? argv[0] : kDefaultProgramName;
+    // A level named like an option stays reachable as ./--help.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        PrintUsage(stdout, programName);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Tarvik v%d.%d\n", kMajorVersion, kMinorVersion);
+        return 0;
+    }
     if (argc != 2) {
         PrintUsageAndExit(programName);
     }

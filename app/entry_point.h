@@ -18,6 +18,8 @@ inline constexpr int kMajorVersion = 1;
 inline constexpr int kMinorVersion = 0;
 
 // Runs the whole program for one argument vector and returns the exit code.
+// "--help" alone prints the help text on standard output and "--version" one
+// line "Tarvik v1.0"; both return 0.
 // Ends the process itself (exit code 1) where the help text is printed.
 int RunTarvik(int argc, char** argv);
 

@@ -1,10 +1,10 @@
-// Writes the seed corpus of the level fuzz targets into a directory: valid
-// levels made with the level builder (the sample, a small character without
-// texture pages, the same with one page and textured faces, and a level with
-// an entry in every block), every level cut in the middle of each of its
-// blocks, and single-field corruptions: counts set to 0, one more, and all
-// ones, and mesh pointers sent past the mesh words, round the 32-bit range
-// and onto odd bytes.
+// Writes the seed corpus of the level fuzz targets into a directory that
+// exists: valid levels made with the level builder (the sample, a small
+// character without texture pages, the same with one page and textured
+// faces, and a level with an entry in every block), every level cut in the
+// middle of each of its blocks, and single-field corruptions: counts set to
+// 0, one more, and all ones, and mesh pointers sent past the mesh words,
+// round the 32-bit range and onto odd bytes.
 
 #include <cctype>
 #include <cerrno>
@@ -163,13 +163,6 @@ void WritePointerCorruptions(SeedWriter& out, const std::string& name, const Bui
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "Usage: %s {directory}\n", argc > 0 ? argv[0] : "make_level_seeds");
-        return 1;
-    }
-    // Seeds of an earlier build would stay in the corpus otherwise.
-    std::error_code error;
-    std::filesystem::remove_all(argv[1], error);
-    if (!std::filesystem::create_directories(argv[1], error)) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], error.message().c_str());
         return 1;
     }
     SeedWriter out(argv[1]);

@@ -3,12 +3,21 @@
 // level, with every mesh decoded. Only version, palette, texturePages8, meshes
 // and objectTextures are read by the converter; the other blocks are kept as
 // raw arrays whose inner layout nothing interprets.
+//
+// Ownership: a level read from a file holds the file's bytes in fileBytes
+// (file_bytes.h), and its LevelArrays (level_array.h) view them in place, so
+// untouched blocks cost nothing. The level is therefore move-only; the views
+// stay valid as long as the level lives, moves included. A level built in
+// memory gives its arrays values of their own and leaves fileBytes empty.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include "level/file_bytes.h"
+#include "level/level_array.h"
 
 inline constexpr uint32_t kLevelVersion = 45;
 inline constexpr size_t kPageSide = 256;                          // pixels per page row and column
@@ -69,34 +78,35 @@ struct ObjectTexture {
 
 struct RoomRecord {
     std::array<uint8_t, 16> info{};
-    std::vector<uint16_t> data;
-    std::vector<uint8_t> portals; // 32-byte entries
+    LevelArray<uint16_t> data;
+    LevelArray<uint8_t> portals; // 32-byte entries
     uint16_t numZSectors = 0;
     uint16_t numXSectors = 0;
-    std::vector<uint8_t> sectors; // 8-byte entries, numZSectors * numXSectors of them
-    std::vector<uint8_t> lights;  // 24-byte entries
+    LevelArray<uint8_t> sectors; // 8-byte entries, numZSectors * numXSectors of them
+    LevelArray<uint8_t> lights;  // 24-byte entries
 };
 
 struct LevelData {
+    FileBytes fileBytes; // the file's bytes, which the arrays below may view
     uint32_t version = 0;
     std::array<PaletteEntry, 256> palette{};
-    std::vector<uint8_t> texturePages8;  // pages of kPageBytes8; pixel (x, y) at y * 256 + x
-    std::vector<uint8_t> texturePages16; // pages of kPageBytes16, raw
+    LevelArray<uint8_t> texturePages8;  // pages of kPageBytes8; pixel (x, y) at y * 256 + x
+    LevelArray<uint8_t> texturePages16; // pages of kPageBytes16, raw
     std::vector<RoomRecord> rooms;
-    std::vector<uint16_t> floorData;
-    std::vector<MeshRecord> meshes; // indexed by mesh number
+    LevelArray<uint16_t> floorData;
+    std::vector<MeshRecord> meshes;     // indexed by mesh number
     // The mesh at which decoding stopped because its data left the mesh words;
     // it and every later record are empty. None when every mesh was decoded.
     std::optional<size_t> meshDecodingStop;
-    std::vector<uint8_t> animations;     // 32-byte entries
-    std::vector<uint8_t> stateChanges;   // 6-byte entries
-    std::vector<uint8_t> animDispatches; // 8-byte entries
-    std::vector<uint16_t> animCommands;
-    std::vector<uint8_t> meshTrees; // 4-byte entries
-    std::vector<uint16_t> frames;
-    std::vector<uint8_t> moveables; // 18-byte entries
+    LevelArray<uint8_t> animations;     // 32-byte entries
+    LevelArray<uint8_t> stateChanges;   // 6-byte entries
+    LevelArray<uint8_t> animDispatches; // 8-byte entries
+    LevelArray<uint16_t> animCommands;
+    LevelArray<uint8_t> meshTrees; // 4-byte entries
+    LevelArray<uint16_t> frames;
+    LevelArray<uint8_t> moveables; // 18-byte entries
     std::vector<ObjectTexture> objectTextures;
-    std::vector<uint8_t> spriteTextures; // 16-byte entries
+    LevelArray<uint8_t> spriteTextures; // 16-byte entries
 
     size_t numTexturePages() const { return texturePages8.size() / kPageBytes8; }
 };

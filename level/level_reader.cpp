@@ -1,15 +1,16 @@
 #include "level/level_reader.h"
 
-#include <bit>
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <new>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <vector>
 
 #include "level/mesh_decoder.h"
 
@@ -38,35 +39,37 @@ constexpr uint64_t kObjectTextureBytes = 20;
 constexpr uint64_t kSpriteTextureBytes = 16;
 constexpr uint64_t kSpriteSequenceBytes = 8;
 
-// The bytes of one level, an open file or a block of memory, read through
-// one cursor. After the first failure every read is a no-op that yields
-// zeros, so the caller can read on and test `failed` once at the end.
-struct LevelSource {
-    std::FILE* file = nullptr;       // read from here when set
-    std::span<const uint8_t> memory; // otherwise from here
-    uint64_t size = 0;
+// One cursor over the level's bytes. After the first failure every read is
+// a no-op that yields zeros or an empty view, so the caller can read on and
+// test `failed` once at the end.
+struct LevelCursor {
+    std::span<const uint8_t> bytes;
     uint64_t position = 0;
     bool failed = false;
     std::string problem;
+    int32_t room = -1; // the room being read, named in messages; -1 outside the rooms
 };
 
-void Fail(LevelSource& in, std::string problem) {
+void Fail(LevelCursor& in, std::string problem) {
     in.failed = true;
     in.problem = std::move(problem);
 }
 
-std::string EndsInside(std::string_view what, uint64_t at) {
-    return "file ends inside the " + std::string(what) + " at byte " + std::to_string(at);
+// The item's name is completed only for a message, never on the way.
+std::string EndsInside(const LevelCursor& in, std::string_view what) {
+    const std::string room = in.room < 0 ? "" : "room " + std::to_string(in.room) + " ";
+    return "file ends inside the " + room + std::string(what) + " at byte " +
+           std::to_string(in.position);
 }
 
 // Checks that `bytes` more bytes are left for the item `what`.
-bool Require(LevelSource& in, uint64_t bytes, std::string_view what) {
+bool Require(LevelCursor& in, uint64_t bytes, std::string_view what) {
     if (in.failed) {
         return false;
     }
-    const uint64_t left = in.size - in.position;
+    const uint64_t left = in.bytes.size() - in.position;
     if (bytes > left) {
-        Fail(in, EndsInside(what, in.position) + " (" + std::to_string(bytes) + " bytes needed, " +
+        Fail(in, EndsInside(in, what) + " (" + std::to_string(bytes) + " bytes needed, " +
                      std::to_string(left) + " left)");
         return false;
     }
@@ -75,14 +78,14 @@ bool Require(LevelSource& in, uint64_t bytes, std::string_view what) {
 
 // Checks that `count` entries of `entryBytes` fit in the bytes left. A 32-bit
 // count times an entry size of at most 131072 cannot overflow 64 bits.
-bool RequireEntries(LevelSource& in, uint64_t count, uint64_t entryBytes, std::string_view what) {
+bool RequireEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes, std::string_view what) {
     if (in.failed) {
         return false;
     }
-    const uint64_t left = in.size - in.position;
+    const uint64_t left = in.bytes.size() - in.position;
     const uint64_t bytes = count * entryBytes;
     if (bytes > left) {
-        Fail(in, EndsInside(what, in.position) + " (" + std::to_string(count) + " entries of " +
+        Fail(in, EndsInside(in, what) + " (" + std::to_string(count) + " entries of " +
                      std::to_string(entryBytes) + " bytes need " + std::to_string(bytes) +
                      " bytes, " + std::to_string(left) + " left)");
         return false;
@@ -90,119 +93,77 @@ bool RequireEntries(LevelSource& in, uint64_t count, uint64_t entryBytes, std::s
     return true;
 }
 
-// Copies `bytes` bytes into dest; the caller has checked that they are there.
-bool Transfer(LevelSource& in, uint8_t* dest, uint64_t bytes, std::string_view what) {
-    if (bytes == 0) {
-        return true;
-    }
-    if (in.file == nullptr) {
-        std::memcpy(dest, in.memory.data() + in.position, bytes);
-    } else if (std::fread(dest, 1, bytes, in.file) != bytes) {
-        if (std::ferror(in.file)) {
-            Fail(in, "cannot read the " + std::string(what) + " at byte " +
-                         std::to_string(in.position) + ": " + std::strerror(errno));
-        } else {
-            Fail(in, EndsInside(what, in.position) + " (the file became shorter while read)");
-        }
-        return false;
-    }
+// The next `bytes` bytes, which the caller has checked are there; the cursor
+// moves past them without reading them.
+std::span<const uint8_t> Take(LevelCursor& in, uint64_t bytes) {
+    const std::span<const uint8_t> taken = in.bytes.subspan(in.position, bytes);
     in.position += bytes;
-    return true;
+    return taken;
 }
 
-bool ReadBytes(LevelSource& in, uint8_t* dest, uint64_t bytes, std::string_view what) {
-    return Require(in, bytes, what) && Transfer(in, dest, bytes, what);
+// The next `bytes` bytes, or an empty span after a failure.
+std::span<const uint8_t> TakeBytes(LevelCursor& in, uint64_t bytes, std::string_view what) {
+    return Require(in, bytes, what) ? Take(in, bytes) : std::span<const uint8_t>{};
 }
 
-uint16_t ReadU16(LevelSource& in, std::string_view what) {
-    uint8_t b[2] = {};
-    ReadBytes(in, b, sizeof b, what);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+// The next `count` entries of `entryBytes` each, or an empty span after a failure.
+std::span<const uint8_t> TakeEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes,
+                                     std::string_view what) {
+    return RequireEntries(in, count, entryBytes, what) ? Take(in, count * entryBytes)
+                                                       : std::span<const uint8_t>{};
 }
 
-uint32_t ReadU32(LevelSource& in, std::string_view what) {
-    uint8_t b[4] = {};
-    ReadBytes(in, b, sizeof b, what);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+uint16_t ReadU16(LevelCursor& in, std::string_view what) {
+    const std::span<const uint8_t> b = TakeBytes(in, 2, what);
+    return b.empty() ? 0 : static_cast<uint16_t>(b[0] | (b[1] << 8));
 }
 
-void MoveForward(LevelSource& in, uint64_t bytes, std::string_view what) {
-    const uint64_t target = in.position + bytes;
-    if (in.file != nullptr && fseeko(in.file, static_cast<off_t>(target), SEEK_SET) != 0) {
-        Fail(in, "cannot move past the " + std::string(what) + " at byte " +
-                     std::to_string(in.position) + ": " + std::strerror(errno));
-        return;
-    }
-    in.position = target;
+uint32_t ReadU32(LevelCursor& in, std::string_view what) {
+    const std::span<const uint8_t> b = TakeBytes(in, 4, what);
+    return b.empty()
+               ? 0
+               : static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                     (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
-void Skip(LevelSource& in, uint64_t bytes, std::string_view what) {
-    if (Require(in, bytes, what)) {
-        MoveForward(in, bytes, what);
-    }
+void Skip(LevelCursor& in, uint64_t bytes, std::string_view what) {
+    TakeBytes(in, bytes, what);
 }
 
-void SkipEntries(LevelSource& in, uint64_t count, uint64_t entryBytes, std::string_view what) {
-    if (RequireEntries(in, count, entryBytes, what)) {
-        MoveForward(in, count * entryBytes, what);
-    }
+void SkipEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes, std::string_view what) {
+    TakeEntries(in, count, entryBytes, what);
 }
 
-// The file's bytes were copied into the array's storage as they are; turn
-// each element from little-endian into the host's order.
-template <typename T> void FromLittleEndian(std::vector<T>& values) {
-    if constexpr (sizeof(T) > 1 && std::endian::native != std::endian::little) {
-        for (T& value : values) {
-            const auto* b = reinterpret_cast<const uint8_t*>(&value);
-            T decoded = 0;
-            for (size_t i = 0; i < sizeof(T); ++i) {
-                decoded = static_cast<T>(decoded | (static_cast<T>(b[i]) << (8 * i)));
-            }
-            value = decoded;
-        }
-    }
-}
-
-// Reads `count` entries of `entryBytes` each into `out` with one read call,
-// after checking that the file holds them.
+// Views `count` entries of `entryBytes` each in place, after checking that
+// the file holds them; their bytes are not read.
 template <typename T>
-void ReadEntries(LevelSource& in, std::vector<T>& out, uint64_t count, uint64_t entryBytes,
-                 std::string_view what) {
-    if (!RequireEntries(in, count, entryBytes, what)) {
-        return;
-    }
-    const uint64_t bytes = count * entryBytes;
-    out.resize(bytes / sizeof(T));
-    if (Transfer(in, reinterpret_cast<uint8_t*>(out.data()), bytes, what)) {
-        FromLittleEndian(out);
-    }
+LevelArray<T> ViewEntries(LevelCursor& in, uint64_t count, uint64_t entryBytes,
+                          std::string_view what) {
+    const std::span<const uint8_t> bytes = TakeEntries(in, count, entryBytes, what);
+    return LevelArray<T>::View(bytes.data(), bytes.size() / sizeof(T));
 }
 
-std::string RoomItem(size_t room, std::string_view what) {
-    return "room " + std::to_string(room) + " " + std::string(what);
-}
-
-void ReadRoom(LevelSource& in, size_t index, RoomRecord& room) {
+void ReadRoom(LevelCursor& in, RoomRecord& room) {
     static_assert(std::tuple_size_v<decltype(room.info)> == kRoomInfoBytes);
-    ReadBytes(in, room.info.data(), kRoomInfoBytes, RoomItem(index, "info"));
-    const uint32_t dataWords = ReadU32(in, RoomItem(index, "data word count"));
-    ReadEntries(in, room.data, dataWords, kWordBytes, RoomItem(index, "data"));
-    const uint16_t portals = ReadU16(in, RoomItem(index, "portal count"));
-    ReadEntries(in, room.portals, portals, kPortalBytes, RoomItem(index, "portals"));
-    room.numZSectors = ReadU16(in, RoomItem(index, "sector count along z"));
-    room.numXSectors = ReadU16(in, RoomItem(index, "sector count along x"));
+    const std::span<const uint8_t> info = TakeBytes(in, kRoomInfoBytes, "info");
+    std::copy(info.begin(), info.end(), room.info.begin());
+    const uint32_t dataWords = ReadU32(in, "data word count");
+    room.data = ViewEntries<uint16_t>(in, dataWords, kWordBytes, "data");
+    const uint16_t portals = ReadU16(in, "portal count");
+    room.portals = ViewEntries<uint8_t>(in, portals, kPortalBytes, "portals");
+    room.numZSectors = ReadU16(in, "sector count along z");
+    room.numXSectors = ReadU16(in, "sector count along x");
     const uint64_t sectors = uint64_t{room.numZSectors} * room.numXSectors;
-    ReadEntries(in, room.sectors, sectors, kSectorBytes, RoomItem(index, "sectors"));
-    Skip(in, kValuesAfterSectorsBytes, RoomItem(index, "values after the sectors"));
-    const uint16_t lights = ReadU16(in, RoomItem(index, "light count"));
-    ReadEntries(in, room.lights, lights, kLightBytes, RoomItem(index, "lights"));
-    const uint16_t staticMeshes = ReadU16(in, RoomItem(index, "static mesh count"));
-    SkipEntries(in, staticMeshes, kRoomStaticMeshBytes, RoomItem(index, "static meshes"));
-    Skip(in, kRoomClosingValuesBytes, RoomItem(index, "closing values"));
+    room.sectors = ViewEntries<uint8_t>(in, sectors, kSectorBytes, "sectors");
+    Skip(in, kValuesAfterSectorsBytes, "values after the sectors");
+    const uint16_t lights = ReadU16(in, "light count");
+    room.lights = ViewEntries<uint8_t>(in, lights, kLightBytes, "lights");
+    const uint16_t staticMeshes = ReadU16(in, "static mesh count");
+    SkipEntries(in, staticMeshes, kRoomStaticMeshBytes, "static meshes");
+    Skip(in, kRoomClosingValuesBytes, "closing values");
 }
 
-std::vector<ObjectTexture> DecodeObjectTextures(const std::vector<uint8_t>& raw) {
+std::vector<ObjectTexture> DecodeObjectTextures(std::span<const uint8_t> raw) {
     std::vector<ObjectTexture> textures(raw.size() / kObjectTextureBytes);
     const uint8_t* b = raw.data();
     for (ObjectTexture& texture : textures) {
@@ -220,6 +181,17 @@ std::vector<ObjectTexture> DecodeObjectTextures(const std::vector<uint8_t>& raw)
     return textures;
 }
 
+std::vector<uint32_t> DecodeMeshPointers(std::span<const uint8_t> raw) {
+    std::vector<uint32_t> pointers(raw.size() / kPointerBytes);
+    const uint8_t* b = raw.data();
+    for (uint32_t& pointer : pointers) {
+        pointer = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                  (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+        b += 4;
+    }
+    return pointers;
+}
+
 LevelLoadResult Refuse(LevelLoadStatus status, std::string problem) {
     LevelLoadResult result;
     result.status = status;
@@ -227,69 +199,72 @@ LevelLoadResult Refuse(LevelLoadStatus status, std::string problem) {
     return result;
 }
 
-LevelLoadResult ReadFromSource(LevelSource& in) {
-    if (in.size < kVersionBytes) {
+// Walks the counts of every block in result.level.fileBytes, checking each
+// block against the bytes left; views the raw blocks in place and decodes
+// only the palette, the object textures and the meshes.
+LevelLoadResult ReadFileBytes(LevelLoadResult result) {
+    LevelData& level = result.level;
+    LevelCursor in;
+    in.bytes = level.fileBytes.bytes();
+    if (in.bytes.size() < kVersionBytes) {
         return Refuse(LevelLoadStatus::NotLevelFile, "too short to hold a version");
     }
-    LevelLoadResult result;
-    LevelData& level = result.level;
     level.version = ReadU32(in, "version");
-    if (in.failed) {
-        return Refuse(LevelLoadStatus::Unreadable, in.problem);
-    }
     if (level.version != kLevelVersion) {
         return Refuse(LevelLoadStatus::NotLevelFile, "version " + std::to_string(level.version) +
                                                          " instead of " +
                                                          std::to_string(kLevelVersion));
     }
 
-    uint8_t palette[kPaletteBytes] = {};
-    ReadBytes(in, palette, kPaletteBytes, "palette");
-    for (size_t i = 0; i < kPaletteEntries; ++i) {
+    const std::span<const uint8_t> palette = TakeBytes(in, kPaletteBytes, "palette");
+    for (size_t i = 0; i < kPaletteEntries && !palette.empty(); ++i) {
         level.palette[i] = PaletteEntry{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
     }
     Skip(in, kSecondPaletteBytes, "second palette");
 
     const uint32_t pages = ReadU32(in, "texture page count");
-    ReadEntries(in, level.texturePages8, pages, kPageBytes8, "8-bit texture pages");
-    ReadEntries(in, level.texturePages16, pages, kPageBytes16, "16-bit texture pages");
+    level.texturePages8 = ViewEntries<uint8_t>(in, pages, kPageBytes8, "8-bit texture pages");
+    level.texturePages16 = ViewEntries<uint8_t>(in, pages, kPageBytes16, "16-bit texture pages");
     ReadU32(in, "unused word");
 
     // Rooms vary in length, so the array grows with the rooms actually read.
     const uint16_t rooms = ReadU16(in, "room count");
-    for (size_t i = 0; i < rooms && !in.failed; ++i) {
+    for (int32_t i = 0; i < rooms && !in.failed; ++i) {
         level.rooms.emplace_back();
-        ReadRoom(in, i, level.rooms.back());
+        in.room = i;
+        ReadRoom(in, level.rooms.back());
     }
+    in.room = -1;
 
-    ReadEntries(in, level.floorData, ReadU32(in, "floor data count"), kWordBytes, "floor data");
+    level.floorData =
+        ViewEntries<uint16_t>(in, ReadU32(in, "floor data count"), kWordBytes, "floor data");
 
-    std::vector<uint8_t> meshWords;
-    ReadEntries(in, meshWords, ReadU32(in, "mesh word count"), kWordBytes, "mesh words");
+    const std::span<const uint8_t> meshWords =
+        TakeEntries(in, ReadU32(in, "mesh word count"), kWordBytes, "mesh words");
     const uint32_t pointerCount = ReadU32(in, "mesh pointer count");
     const uint64_t pointersAt = in.position;
-    std::vector<uint32_t> meshPointers;
-    ReadEntries(in, meshPointers, pointerCount, kPointerBytes, "mesh pointers");
+    const std::vector<uint32_t> meshPointers =
+        DecodeMeshPointers(TakeEntries(in, pointerCount, kPointerBytes, "mesh pointers"));
 
-    ReadEntries(in, level.animations, ReadU32(in, "animation count"), kAnimationBytes,
-                "animations");
-    ReadEntries(in, level.stateChanges, ReadU32(in, "state change count"), kStateChangeBytes,
-                "state changes");
-    ReadEntries(in, level.animDispatches, ReadU32(in, "animation dispatch count"),
-                kAnimDispatchBytes, "animation dispatches");
-    ReadEntries(in, level.animCommands, ReadU32(in, "animation command count"), kWordBytes,
-                "animation commands");
-    ReadEntries(in, level.meshTrees, ReadU32(in, "mesh tree count"), kMeshTreeBytes, "mesh trees");
-    ReadEntries(in, level.frames, ReadU32(in, "frame count"), kWordBytes, "frames");
-    ReadEntries(in, level.moveables, ReadU32(in, "moveable count"), kMoveableBytes, "moveables");
+    level.animations =
+        ViewEntries<uint8_t>(in, ReadU32(in, "animation count"), kAnimationBytes, "animations");
+    level.stateChanges = ViewEntries<uint8_t>(in, ReadU32(in, "state change count"),
+                                              kStateChangeBytes, "state changes");
+    level.animDispatches = ViewEntries<uint8_t>(in, ReadU32(in, "animation dispatch count"),
+                                                kAnimDispatchBytes, "animation dispatches");
+    level.animCommands = ViewEntries<uint16_t>(in, ReadU32(in, "animation command count"),
+                                               kWordBytes, "animation commands");
+    level.meshTrees =
+        ViewEntries<uint8_t>(in, ReadU32(in, "mesh tree count"), kMeshTreeBytes, "mesh trees");
+    level.frames = ViewEntries<uint16_t>(in, ReadU32(in, "frame count"), kWordBytes, "frames");
+    level.moveables =
+        ViewEntries<uint8_t>(in, ReadU32(in, "moveable count"), kMoveableBytes, "moveables");
     SkipEntries(in, ReadU32(in, "static mesh count"), kStaticMeshBytes, "static meshes");
 
-    std::vector<uint8_t> objectTextures;
-    ReadEntries(in, objectTextures, ReadU32(in, "object texture count"), kObjectTextureBytes,
-                "object textures");
-    level.objectTextures = DecodeObjectTextures(objectTextures);
-    ReadEntries(in, level.spriteTextures, ReadU32(in, "sprite texture count"), kSpriteTextureBytes,
-                "sprite textures");
+    level.objectTextures = DecodeObjectTextures(TakeEntries(
+        in, ReadU32(in, "object texture count"), kObjectTextureBytes, "object textures"));
+    level.spriteTextures = ViewEntries<uint8_t>(in, ReadU32(in, "sprite texture count"),
+                                                kSpriteTextureBytes, "sprite textures");
     SkipEntries(in, ReadU32(in, "sprite sequence count"), kSpriteSequenceBytes, "sprite sequences");
     if (in.failed) {
         return Refuse(LevelLoadStatus::Unreadable, in.problem);
@@ -299,7 +274,7 @@ LevelLoadResult ReadFromSource(LevelSource& in) {
     // misplaced count cannot make them large. Repeated pointers to large
     // meshes still could, which no real level does.
     const uint64_t needed = DecodedMeshBytes(meshWords, meshPointers);
-    const uint64_t allowed = 2 * in.size + kDecodedMeshAllowance;
+    const uint64_t allowed = 2 * uint64_t{in.bytes.size()} + kDecodedMeshAllowance;
     if (needed > allowed) {
         return Refuse(LevelLoadStatus::Unreadable,
                       "the " + std::to_string(pointerCount) + " mesh pointers at byte " +
@@ -308,12 +283,14 @@ LevelLoadResult ReadFromSource(LevelSource& in) {
                           " allowed for a file of this size");
     }
     DecodeMeshes(meshWords, meshPointers, level);
+    // The records hold everything the conversion reads from the mesh words.
+    level.fileBytes.Forget(meshWords);
     return result;
 }
 
-LevelLoadResult ReadGuarded(LevelSource& in) {
+LevelLoadResult ReadGuarded(LevelLoadResult result) {
     try {
-        return ReadFromSource(in);
+        return ReadFileBytes(std::move(result));
     } catch (const std::bad_alloc&) {
         return Refuse(LevelLoadStatus::Unreadable, "not enough memory to hold the level");
     }
@@ -322,10 +299,13 @@ LevelLoadResult ReadGuarded(LevelSource& in) {
 } // namespace
 
 LevelLoadResult ReadLevel(std::span<const uint8_t> bytes) {
-    LevelSource in;
-    in.memory = bytes;
-    in.size = bytes.size();
-    return ReadGuarded(in);
+    LevelLoadResult result;
+    try {
+        result.level.fileBytes.Copy(bytes);
+    } catch (const std::bad_alloc&) {
+        return Refuse(LevelLoadStatus::Unreadable, "not enough memory to hold the level");
+    }
+    return ReadGuarded(std::move(result));
 }
 
 LevelLoadResult LoadLevel(const std::string& path) {
@@ -346,16 +326,21 @@ LevelLoadResult LoadLevel(const std::string& path) {
         return Refuse(LevelLoadStatus::CannotOpen,
                       S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file");
     }
-    std::FILE* file = fdopen(descriptor, "rb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(descriptor);
-        return Refuse(LevelLoadStatus::CannotOpen, std::strerror(error));
+    // The size is taken once and exactly that much is mapped: every count is
+    // checked against it, so no read goes past it even if the file grows.
+    const auto size = static_cast<uint64_t>(status.st_size);
+    if constexpr (sizeof(size_t) < sizeof(uint64_t)) {
+        if (size > std::numeric_limits<size_t>::max()) {
+            close(descriptor);
+            return Refuse(LevelLoadStatus::Unreadable, "too large to map into memory");
+        }
     }
-    LevelSource in;
-    in.file = file;
-    in.size = static_cast<uint64_t>(status.st_size);
-    LevelLoadResult result = ReadGuarded(in);
-    std::fclose(file);
-    return result;
+    LevelLoadResult result;
+    const int error = result.level.fileBytes.Map(descriptor, static_cast<size_t>(size));
+    close(descriptor);
+    if (error != 0) {
+        return Refuse(LevelLoadStatus::Unreadable,
+                      std::string("cannot map the file into memory: ") + std::strerror(error));
+    }
+    return ReadGuarded(std::move(result));
 }

@@ -12,10 +12,14 @@
 //
 // Safe for any input. The version is tested as soon as it is read. Every
 // count is checked against the bytes left in the file before anything is
-// allocated for it, so no array is larger than the file; sizes are computed
-// in 64-bit arithmetic. The meshes are decoded once every block has been read,
-// and their records and arrays may take at most kDecodedMeshAllowance bytes
-// beyond twice the file's size. Each array is read with one read call.
+// allocated for it or any view is taken, so no array is larger than the file;
+// sizes are computed in 64-bit arithmetic. Checking a block needs only its
+// count: the blocks the converter never interprets (the texture pages, rooms,
+// floor data, animations and the other raw arrays) stay views into the file's
+// bytes that the reader never reads (level_array.h). The palette and the
+// object textures are decoded; the meshes are decoded once every block has
+// been checked, and their records and arrays may take at most
+// kDecodedMeshAllowance bytes beyond twice the file's size.
 
 #include <cstdint>
 #include <span>
@@ -41,11 +45,15 @@ struct LevelLoadResult {
 // Decoded meshes may take this much memory beyond twice the file's size.
 inline constexpr uint64_t kDecodedMeshAllowance = uint64_t{16} << 20;
 
-// Reads a level held in memory. The bytes are only read; the result owns
-// everything it holds. Never throws.
+// Reads a level held in memory (tests, fuzzing). The level copies the bytes
+// once into its fileBytes and views that copy, so the caller's bytes may go
+// as soon as this returns. Never throws.
 LevelLoadResult ReadLevel(std::span<const uint8_t> bytes);
 
-// Opens the file for binary reading, takes its size from the file system and
-// reads it like ReadLevel, straight from the file into each array. The file is
-// closed before returning. Never throws.
+// Opens the file, takes its size from the file system once and maps exactly
+// that many bytes read-only into the level's fileBytes; the file is closed
+// before returning, the mapping lives as long as the level. Only the pages
+// the reader and the converter use are ever loaded. Pipes, devices and
+// directories are refused (CannotOpen); a failed mapping is Unreadable.
+// Never throws.
 LevelLoadResult LoadLevel(const std::string& path);

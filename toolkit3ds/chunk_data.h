@@ -3,8 +3,8 @@
 // before its sub-chunks, held in memory as one value of ChunkData3ds.
 //
 // What a record holds depends only on the chunk's tag. One table maps every
-// known tag to its kind and, for data tags, to one layout (an alternative of
-// ChunkData3ds); many tags share a layout. Creating, writing, reading, copying
+// known tag to its kind, its name and, for data tags, to one layout (an
+// alternative of ChunkData3ds); many tags share a layout. Creating, writing, reading, copying
 // and freeing a record all dispatch over that table. Records are plain values:
 // a copy is a deep copy and destruction frees everything they own.
 //
@@ -316,6 +316,7 @@ struct ChunkTagInfo3ds {
     ChunkKind3ds kind = ChunkKind3ds::kUnknown;
     uint8_t layout = 0;     // index of the layout in ChunkData3ds (kData, kNote)
     uint32_t textLimit = 0; // characters a StringData3ds may hold when read
+    const char* name = "";  // what the chunk is, in a few words: "vertex list"
 };
 
 // The whole table, sorted by tag.
@@ -360,8 +361,11 @@ void FreeChunkData3ds(Chunk3ds* chunk);
 // trusted (with the error pending most primitives give their defaults).
 // A source slot that names no open file also raises ERR_READING_FILE.
 // A count whose elements would not fit in the chunk (or in what the file holds
-// of it) raises ERR_INVALID_CHUNK before anything is allocated; ERR_NO_MEM.
-// Both return none and leave the chunk without a record.
+// of it) raises ERR_INVALID_CHUNK before anything is allocated, and so does a
+// record whose bytes run past the chunk's end (read, but not kept); ERR_NO_MEM.
+// These return none and leave the chunk without a record. Reading never goes
+// further than the end of the chunk's last value, so the position afterwards
+// is the end of the record: where the chunk's sub-chunks begin.
 ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk);
 
 // When the source holds a record and the copy holds none, gives the copy its

@@ -288,9 +288,7 @@ void Encode(const VertexListData3ds& record) {
         return;
     }
     WriteUShort3ds(static_cast<uint16_t>(record.vertices.size()));
-    for (const Point3ds& vertex : record.vertices) {
-        WritePoint3ds(vertex);
-    }
+    WritePoints3ds(record.vertices);
 }
 bool Decode(VertexListData3ds& record, const Source& source) {
     const uint16_t count = ReadUShort3ds();
@@ -309,9 +307,7 @@ void Encode(const VertexFlagsData3ds& record) {
         return;
     }
     WriteUShort3ds(static_cast<uint16_t>(record.flags.size()));
-    for (uint16_t flags : record.flags) {
-        WriteUShort3ds(flags);
-    }
+    WriteUShorts3ds(record.flags);
 }
 bool Decode(VertexFlagsData3ds& record, const Source& source) {
     const uint16_t count = ReadUShort3ds();
@@ -330,9 +326,7 @@ void Encode(const FaceListData3ds& record) {
         return;
     }
     WriteUShort3ds(static_cast<uint16_t>(record.faces.size()));
-    for (const Face3ds& face : record.faces) {
-        WriteFace3ds(face);
-    }
+    WriteFaces3ds(record.faces);
 }
 bool Decode(FaceListData3ds& record, const Source& source) {
     const uint16_t count = ReadUShort3ds();
@@ -352,9 +346,7 @@ void Encode(const MaterialGroupData3ds& record) {
     }
     WriteString3ds(record.name);
     WriteUShort3ds(static_cast<uint16_t>(record.faces.size()));
-    for (uint16_t face : record.faces) {
-        WriteUShort3ds(face);
-    }
+    WriteUShorts3ds(record.faces);
 }
 bool Decode(MaterialGroupData3ds& record, const Source& source) {
     record.name = ReadString3ds(kMaterialNameLimit3ds);
@@ -374,9 +366,7 @@ void Encode(const TexVertsData3ds& record) {
         return;
     }
     WriteUShort3ds(static_cast<uint16_t>(record.texVerts.size()));
-    for (const TexVert3ds& texVert : record.texVerts) {
-        WriteTexVert3ds(texVert);
-    }
+    WriteTexVerts3ds(record.texVerts);
 }
 bool Decode(TexVertsData3ds& record, const Source& source) {
     const uint16_t count = ReadUShort3ds();
@@ -392,9 +382,7 @@ bool Decode(TexVertsData3ds& record, const Source& source) {
 
 // One mask per face; the count comes from the chunk's size, not from the file.
 void Encode(const SmoothGroupsData3ds& record) {
-    for (uint32_t groups : record.groups) {
-        WriteULong3ds(groups);
-    }
+    WriteULongs3ds(record.groups);
 }
 bool Decode(SmoothGroupsData3ds& record, const Source& source) {
     const uint64_t count = DataBytes(source.chunkSize) / kDwordBytes;
@@ -747,22 +735,20 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
 
     // Counts are checked against what the file really holds of the chunk, so a
     // size that claims more than the file cannot cause a large allocation.
-    if (std::fseek(file->stream, 0, SEEK_END) != 0) {
-        RaiseError3ds(ERR_READING_FILE);
-        return nullptr;
-    }
-    const long fileSize = std::ftell(file->stream);
+    const int64_t fileSize = GetFileSize3ds(file);
     const uint64_t dataStart = uint64_t{chunk->position} + kChunkHeaderSize3ds;
     if (fileSize < 0 || dataStart > uint64_t(std::numeric_limits<int32_t>::max())) {
         RaiseError3ds(ERR_READING_FILE);
         return nullptr;
     }
+    const uint64_t chunkEnd = dataStart + DataBytes(chunk->size);
     Source source;
     source.chunkSize = chunk->size;
     source.info = info;
-    source.end =
-        std::max(dataStart, std::min(dataStart + DataBytes(chunk->size), uint64_t(fileSize)));
-    SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    source.end = std::max(dataStart, std::min(chunkEnd, uint64_t(fileSize)));
+    if (uint64_t(GetFilePosition3ds()) != dataStart) {
+        SetFilePosition3ds(static_cast<int32_t>(dataStart));
+    }
 
     try {
         std::unique_ptr<ChunkData3ds> record;
@@ -778,6 +764,12 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
         const bool decoded =
             std::visit([&source](auto& layout) { return Decode(layout, source); }, *record);
         if (!decoded) {
+            return nullptr;
+        }
+        // A record that ran on into the bytes behind its chunk was read from
+        // someone else's bytes: a string without its zero byte, a key too many.
+        if (uint64_t(GetFilePosition3ds()) > chunkEnd) {
+            RaiseError3ds(ERR_INVALID_CHUNK);
             return nullptr;
         }
         chunk->data = std::move(record);

@@ -118,6 +118,7 @@ void RefreshIndex(Database3ds* db, Chunk3ds* section, const IndexKind& kind) {
     }
     try {
         index->entries.reserve(count);
+        index->firstByName.reserve(count);
         for (Chunk3ds* chunk = first; chunk != nullptr; chunk = chunk->next.get()) {
             if (chunk->tag != tag) {
                 continue;
@@ -129,11 +130,62 @@ void RefreshIndex(Database3ds* db, Chunk3ds* section, const IndexKind& kind) {
             }
             if (name != nullptr) {
                 index->entries.push_back({*name, chunk});
+                index->firstByName.emplace(*name, chunk);
             }
         }
     } catch (const std::bad_alloc&) {
         RaiseError3ds(ERR_NO_MEM);
         stale = true;
+        return;
+    }
+    if (index->entries.empty()) {
+        return;
+    }
+    const Chunk3ds* last = index->entries.back().chunk;
+    const int key = ChunkOrderKey3ds(tag);
+    const Chunk3ds* child = section->child.get();
+    while (child != nullptr && child != last && ChunkOrderKey3ds(child->tag) >= key) {
+        child = child->next.get();
+    }
+    index->orderedSection = child == last ? section : nullptr;
+}
+
+// See IndexPutObject3ds. The index was fresh when the put looked the name up.
+void IndexPut(Database3ds* db, Chunk3ds* chunk, const IndexKind& kind) {
+    NameIndex3ds* index = (db->*kind.index).get();
+    if (index == nullptr || index->entries.empty() || chunk == nullptr) {
+        return;
+    }
+    const std::string* name = kind.nameOf(chunk);
+    if (ErrorPending3ds || name == nullptr) {
+        return;
+    }
+    const auto found = index->firstByName.find(*name);
+    if (found != index->firstByName.end()) {
+        db->*kind.stale = found->second != chunk;
+        return;
+    }
+    // Named chunks between the last entry and the new one would have to come first.
+    const int key = ChunkOrderKey3ds(kind.tag);
+    for (Chunk3ds* next = index->entries.back().chunk->next.get(); next != nullptr;
+         next = next->next.get()) {
+        if (ChunkOrderKey3ds(next->tag) < key) {
+            index->orderedSection = nullptr;
+        }
+        if (next == chunk) {
+            try {
+                index->entries.push_back({*name, chunk});
+                index->firstByName.emplace(*name, chunk);
+                db->*kind.stale = false;
+            } catch (const std::bad_alloc&) {
+                RaiseError3ds(ERR_NO_MEM);
+                db->*kind.stale = true;
+            }
+            return;
+        }
+        if (next->tag == kind.tag) {
+            return;
+        }
     }
 }
 
@@ -157,11 +209,9 @@ void LookUp(Database3ds* db, const char* name, Chunk3ds** found, const IndexKind
     if (index == nullptr) {
         return;
     }
-    for (const NameIndexEntry3ds& entry : index->entries) {
-        if (entry.name == name) {
-            *found = entry.chunk;
-            return;
-        }
+    const auto entry = index->firstByName.find(std::string_view(name));
+    if (entry != index->firstByName.end()) {
+        *found = entry->second;
     }
 }
 
@@ -389,7 +439,8 @@ Chunk3ds* InsertChildInOrder3ds(Chunk3ds* parent, std::unique_ptr<Chunk3ds> chil
     }
     const int key = ChunkOrderKey3ds(child->tag);
     std::unique_ptr<Chunk3ds>* link = &parent->child;
-    while (*link != nullptr && ChunkOrderKey3ds((*link)->tag) >= key) {
+    // Every key is at least 0, so a child of key 0 goes last without comparing.
+    while (*link != nullptr && (key == 0 || ChunkOrderKey3ds((*link)->tag) >= key)) {
         link = &(*link)->next;
     }
     child->next = std::move(*link);
@@ -474,6 +525,8 @@ void NewNameIndex3ds(std::unique_ptr<NameIndex3ds>* index, uint32_t count) {
             *index = std::make_unique<NameIndex3ds>();
         }
         (*index)->entries.assign(count, NameIndexEntry3ds{});
+        (*index)->firstByName.clear();
+        (*index)->orderedSection = nullptr;
     } catch (const std::bad_alloc&) {
         RaiseError3ds(ERR_NO_MEM);
     }
@@ -499,6 +552,12 @@ void FindNamedObject3ds(Database3ds* db, const char* name, Chunk3ds** found) {
 
 void MarkObjectIndexStale3ds(Database3ds* db) {
     MarkStale(db, kObjectIndex);
+}
+
+void IndexPutObject3ds(Database3ds* db, Chunk3ds* object) {
+    if (db != nullptr) {
+        IndexPut(db, object, kObjectIndex);
+    }
 }
 
 void RefreshMaterialIndex3ds(Database3ds* db) {
@@ -530,6 +589,37 @@ void FindMaterialByName3ds(Database3ds* db, const char* name, Chunk3ds** found) 
 
 void MarkMaterialIndexStale3ds(Database3ds* db) {
     MarkStale(db, kMaterialIndex);
+}
+
+void IndexPutMaterial3ds(Database3ds* db, Chunk3ds* material) {
+    if (db != nullptr) {
+        IndexPut(db, material, kMaterialIndex);
+    }
+}
+
+Chunk3ds* InsertNamedChunk3ds(Database3ds* db, Chunk3ds* parent, std::unique_ptr<Chunk3ds> child) {
+    const IndexKind* kind = nullptr;
+    if (db != nullptr && child != nullptr && child->next == nullptr) {
+        if (child->tag == kTagNamedObject3ds) {
+            kind = &kObjectIndex;
+        } else if (child->tag == kTagMaterial3ds) {
+            kind = &kMaterialIndex;
+        }
+    }
+    const NameIndex3ds* index = kind == nullptr ? nullptr : (db->*kind->index).get();
+    if (index == nullptr || db->*kind->stale || parent == nullptr ||
+        index->orderedSection != parent) {
+        return InsertChildInOrder3ds(parent, std::move(child));
+    }
+    // Every child up to the last entry orders ahead of the new one.
+    const int key = ChunkOrderKey3ds(child->tag);
+    Chunk3ds* before = index->entries.back().chunk;
+    while (before->next != nullptr && ChunkOrderKey3ds(before->next->tag) >= key) {
+        before = before->next.get();
+    }
+    child->next = std::move(before->next);
+    before->next = std::move(child);
+    return before->next.get();
 }
 
 // --- Databases ---------------------------------------------------------------------

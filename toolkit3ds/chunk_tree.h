@@ -21,8 +21,11 @@
 #include "toolkit3ds/file_io.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // --- Records -------------------------------------------------------------------
@@ -49,8 +52,19 @@ struct NameIndexEntry3ds {
     Chunk3ds* chunk = nullptr; // the named chunk; owned by the tree
 };
 
+// Hashes names so that a lookup by std::string_view needs no copy.
+struct NameHash3ds {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 struct NameIndex3ds {
     std::vector<NameIndexEntry3ds> entries; // in tree order
+    // The chunk of each name's first entry, for lookups; kept with entries.
+    std::unordered_map<std::string, Chunk3ds*, NameHash3ds, std::equal_to<>> firstByName;
+    // The section whose children hold the entries when every child before the
+    // last entry orders ahead of it, as found at the rebuild; or none.
+    Chunk3ds* orderedSection = nullptr;
 };
 
 enum DatabaseKind3ds : int32_t {
@@ -61,7 +75,8 @@ enum DatabaseKind3ds : int32_t {
 };
 
 // An index holds borrowed pointers into the tree: whoever frees, empties or
-// renames a named object or material must mark that index stale.
+// renames a named object or material, or links chunks into a section other
+// than through the operations below, must mark that index stale.
 struct Database3ds {
     std::unique_ptr<Chunk3ds> root; // none until CreateNewDatabase3ds
     bool objectIndexStale = true;
@@ -148,6 +163,13 @@ void RefreshObjectIndex3ds(Database3ds* db);
 void FindNamedObject3ds(Database3ds* db, const char* name, Chunk3ds** found);
 // Marks the object index stale. ERR_INVALID_ARG for a missing database.
 void MarkObjectIndexStale3ds(Database3ds* db);
+// For a put that looked its name up with FindNamedObject3ds, then filled object
+// under that name (the object found, or one it added) and changed no other
+// object: makes the index fresh again without a rebuild where that is exact,
+// so that puts cost no rebuild each. The object found keeps its entry; an added
+// one becomes the last entry when it stands behind the last one in the same
+// chain. Otherwise the index stays stale. ERR_NO_MEM (the index stays stale).
+void IndexPutObject3ds(Database3ds* db, Chunk3ds* object);
 
 // As RefreshObjectIndex3ds for the 0xAFFF materials of the 3D editor section
 // (or of a material-library root), each named by its first 0xA000 chunk. A
@@ -157,6 +179,13 @@ void RefreshMaterialIndex3ds(Database3ds* db);
 // root and ERR_WRONG_DATABASE for a root that is not 0x4D4D, 0xC23D or 0x3DAA.
 void FindMaterialByName3ds(Database3ds* db, const char* name, Chunk3ds** found);
 void MarkMaterialIndexStale3ds(Database3ds* db);
+// As IndexPutObject3ds, for a put that looked up with FindMaterialByName3ds.
+void IndexPutMaterial3ds(Database3ds* db, Chunk3ds* material);
+// InsertChildInOrder3ds for a new object (0x4000) or material (0xAFFF), with
+// the same result. When the fresh index of its kind has parent as its ordered
+// section, the walk starts at the last entry rather than the first child, so a
+// put does not walk past every object before it. A missing database is allowed.
+Chunk3ds* InsertNamedChunk3ds(Database3ds* db, Chunk3ds* parent, std::unique_ptr<Chunk3ds> child);
 
 // --- Databases ---------------------------------------------------------------------
 

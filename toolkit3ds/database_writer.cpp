@@ -40,7 +40,9 @@ void WriteDatabase3ds(File3ds* file, Database3ds* db) {
     }
 }
 
-void WriteChunk3ds(Chunk3ds* chunk, uint8_t fileIndex) {
+namespace {
+
+void WriteSubtree(Chunk3ds* chunk, uint8_t fileIndex) {
     if (chunk == nullptr) {
         RaiseError3ds(ERR_INVALID_ARG);
         return;
@@ -82,7 +84,7 @@ void WriteChunk3ds(Chunk3ds* chunk, uint8_t fileIndex) {
         return;
     }
     for (Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
-        WriteChunk3ds(child, fileIndex);
+        WriteSubtree(child, fileIndex);
         if (ErrorPending3ds) {
             return;
         }
@@ -104,4 +106,14 @@ void WriteChunk3ds(Chunk3ds* chunk, uint8_t fileIndex) {
         chunk->size = length;
     }
     DropRereadableData3ds(chunk);
+}
+
+} // namespace
+
+void WriteChunk3ds(Chunk3ds* chunk, uint8_t fileIndex) {
+    // Held output keeps every header in memory until its length is known.
+    File3ds* file = GetFileByIndex3ds(fileIndex);
+    HoldOutput3ds(file);
+    WriteSubtree(chunk, fileIndex);
+    ReleaseOutput3ds(file);
 }

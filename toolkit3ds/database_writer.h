@@ -10,6 +10,9 @@
 // The tree is written depth-first in one forward pass. Each header first gets
 // the chunk's recorded size and is patched once the chunk's end is known,
 // when the real length differs; the chunk's size then takes the real length.
+// The file's output is held meanwhile (file_io.h): patches are made in memory,
+// or with one positioned write for a header already sent, and the output goes
+// to the file a megabyte at a time and at the end, never a seek per chunk.
 // Positions are 31-bit, so no length can wrap: a file that grows beyond that
 // fails with ERR_WRITING_FILE.
 //
@@ -36,8 +39,9 @@ void WriteDatabase3ds(File3ds* file, Database3ds* db);
 
 // Writes one chunk with all its descendants at the current position of the
 // file in the slot, and records its real length in its size. Nothing for tag
-// 0 or 0x80F0. Recurses into children, loops over siblings. ERR_INVALID_ARG
-// for a missing chunk or a slot that holds no file, ERR_INVALID_DATA for a tag
-// beyond 16 bits, ERR_WRITING_FILE when a write, seek or position fails, and
-// whatever loading or encoding a record raises.
+// 0 or 0x80F0. Recurses into children, loops over siblings. The file's output
+// is held until the chunk ends, and then handed to the system even after an
+// error. ERR_INVALID_ARG for a missing chunk or a slot that holds no file,
+// ERR_INVALID_DATA for a tag beyond 16 bits, ERR_WRITING_FILE when a write,
+// seek or position fails, and whatever loading or encoding a record raises.
 void WriteChunk3ds(Chunk3ds* chunk, uint8_t fileIndex);

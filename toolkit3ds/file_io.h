@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,20 @@
 inline constexpr int kMaxFiles3ds = 252;        // slots 0..251
 inline constexpr uint8_t kNoFileIndex3ds = 255; // slot number meaning "none"
 inline constexpr uint32_t kFileBufferSize3ds = 8192;
+inline constexpr uint32_t kHeldOutputSize3ds = 1 << 20; // see HoldOutput3ds
 
 inline constexpr uint32_t kModeRead3ds = 1;
 inline constexpr uint32_t kModeWrite3ds = 2;
+
+// What a file open for writing holds back from its stream: bytes the
+// primitives wrote, at file positions start .. start + size.
+struct PendingOutput3ds {
+    std::unique_ptr<uint8_t[]> bytes; // capacity bytes, or none
+    size_t size = 0;                  // bytes written into it
+    size_t capacity = 0;              // kFileBufferSize3ds; kHeldOutputSize3ds once held
+    uint64_t start = 0;               // file position of bytes[0]
+    uint32_t holds = 0;               // HoldOutput3ds calls not yet released
+};
 
 // One file known to the toolkit. Owned by the file table; freed by CloseFile3ds.
 struct File3ds {
@@ -28,14 +40,16 @@ struct File3ds {
     std::string name;                // as given to OpenFile3ds, or the temporary name
     uint32_t mode = 0;               // kModeRead3ds or kModeWrite3ds; 0 until known
     uint8_t index = kNoFileIndex3ds; // slot in the file table
-    std::unique_ptr<char[]> buffer;  // stream buffer installed with setvbuf, or none
+    std::unique_ptr<char[]> buffer;  // reading: stream buffer installed with setvbuf, or none
     uint32_t bufferSize = 0;         // size of buffer in bytes
+    PendingOutput3ds output;         // writing: bytes not yet handed to the stream
     bool isTemporary = false;        // moved aside: CloseFile3ds deletes the file
 
     File3ds() = default;
     File3ds(const File3ds&) = delete;
     File3ds& operator=(const File3ds&) = delete;
-    // Closes a stream still open and deletes a temporary copy, without reporting.
+    // Hands pending output to the stream, closes it and deletes a temporary
+    // copy, without reporting.
     ~File3ds();
 };
 
@@ -63,9 +77,10 @@ FileTable3ds* GetFileTable3ds();
 // ERR_INVALID_ARG, ERR_INIT_FAILED (also when an error is already pending),
 // ERR_TOO_MANY_FILES, ERR_STRING_TOO_LONG, ERR_OPENING_FILE, ERR_NO_MEM.
 File3ds* OpenFile3ds(const char* name, const char* mode);
-// Flushes and closes one file, deletes it when it is temporary, frees its record
-// (the current file becomes none when it was this one). ERR_CLOSING_FILE, raised
-// last, when the flush or close fails or an earlier write was lost. None does nothing.
+// Flushes and closes one file (pending output and a hold included), deletes it
+// when it is temporary, frees its record (the current file becomes none when it
+// was this one). ERR_CLOSING_FILE, raised last, when the flush or close fails or
+// an earlier write was lost. None does nothing.
 void CloseFile3ds(File3ds* file);
 // Closes every file in slot order, then discards the table. Stops, leaving the
 // table and the files not yet closed, when ErrorPending3ds is set after a close.
@@ -99,8 +114,38 @@ File3ds* GetCurrentFile3ds();
 // The current file's byte position; -1 without a current file or when the
 // position does not fit in 31 bits. Raises nothing.
 int32_t GetFilePosition3ds();
-// Moves the current file to an absolute position. Raises nothing.
+// Moves the current file to an absolute position. Raises nothing. Moving a
+// file open for writing anywhere but where it stands hands its pending output
+// to the stream first; staying put costs nothing.
 void SetFilePosition3ds(int32_t position);
+// The size in bytes of a file open for reading, from the file system; -1 for
+// none, a file without stream or a size the system cannot give. Raises nothing.
+int64_t GetFileSize3ds(const File3ds* file);
+
+// --- Output of files open for writing ----------------------------------------
+//
+// The primitives write into the file's pending output, which goes to the stream
+// whenever the next item would not fit in its kFileBufferSize3ds bytes (an item
+// larger than that follows at once), and at the close. So a full device fails
+// the write that overflows the buffer, or else the close.
+//
+// While the output is held, the pending output grows instead, up to
+// kHeldOutputSize3ds bytes: a chunk writer patches the lengths of all but its
+// longest chunks in memory, without a seek or a system call, and the output
+// goes to the stream a megabyte at a time. A full held output, memory that runs
+// out or held bytes that would pass 31-bit positions send the pending output to
+// the stream without an error; a length already sent is then patched with one
+// positioned write.
+
+// Starts holding the output of a file open for writing; holds nest. Nothing for
+// none or for a file not open for writing.
+void HoldOutput3ds(File3ds* file);
+// Ends one hold; ending the last hands the pending output to the stream and
+// frees the memory held beyond kFileBufferSize3ds. ERR_WRITING_FILE when the
+// stream does not take it all. Works whether or not an error is pending, as a
+// close does, so a failed chunk writer leaves its bytes where it wrote them.
+// Nothing for none or a file not held.
+void ReleaseOutput3ds(File3ds* file);
 
 // --- Primitives (current file) ---------------------------------------------
 
@@ -123,8 +168,8 @@ int32_t ReadLong3ds();
 uint32_t ReadULong3ds();
 float ReadFloat3ds();
 
-// count bytes, one at a time; both stop at the first error. A null array with a
-// count above 0 raises ERR_INVALID_ARG.
+// count bytes; the reader takes them one at a time and stops at the first
+// error. A null array with a count above 0 raises ERR_INVALID_ARG.
 void WriteByteArray3ds(uint32_t count, const uint8_t* bytes);
 void ReadByteArray3ds(uint32_t count, uint8_t* buffer);
 
@@ -192,15 +237,27 @@ TrackHeader3ds ReadTrackHeader3ds();
 void WriteKeyHeader3ds(const KeyHeader3ds& header);
 KeyHeader3ds ReadKeyHeader3ds();
 
+// --- Arrays ------------------------------------------------------------------
+
+// The elements one after another, as the single writers above put them, in a
+// few large items. ERR_WRITING_FILE as for one item; the rest is then skipped.
+void WriteUShorts3ds(std::span<const uint16_t> values);
+void WriteULongs3ds(std::span<const uint32_t> values);
+void WritePoints3ds(std::span<const Point3ds> points);
+void WriteTexVerts3ds(std::span<const TexVert3ds> texVerts);
+void WriteFaces3ds(std::span<const Face3ds> faces);
+
 // --- Chunk framing -----------------------------------------------------------
 
 inline constexpr uint32_t kChunkHeaderSize3ds = 6;
 
 // Tag (u16) and length (u32): six bytes.
 void WriteChunkHeader3ds(uint16_t tag, uint32_t length);
-// Writes end - start at start + 2, then moves to end. ERR_WRITING_FILE when
-// start is negative, end is before start (a position GetFilePosition3ds could
-// not give), a seek fails or the write fails.
+// Writes end - start at start + 2, then moves to end. A length field still in
+// the pending output is patched there; one that a file open for writing has
+// already sent is written in place with a positioned write, without a seek.
+// ERR_WRITING_FILE when start is negative, end is before start (a position
+// GetFilePosition3ds could not give), a seek fails or the write fails.
 void PatchChunkLength3ds(int32_t start, int32_t end);
 
 // --- Utilities ---------------------------------------------------------------

@@ -269,7 +269,7 @@ Chunk3ds* MaterialChunk(Database3ds* db, Chunk3ds* parent, const Material3ds& ma
         return nullptr;
     }
     if (existing == nullptr) {
-        return AddChunk3ds(parent, kTagMaterial3ds);
+        return AddNamedChunk3ds(db, parent, kTagMaterial3ds);
     }
     EmptyKeepingExtraData3ds(existing, extraData);
     if (ErrorPending3ds) {
@@ -464,7 +464,11 @@ void PutMaterialChunks(Database3ds* db, const Material3ds& material) {
     }
     if (extraData != nullptr) {
         InsertChildInOrder3ds(chunk, std::move(extraData));
+        if (ErrorPending3ds) {
+            return;
+        }
     }
+    IndexPutMaterial3ds(db, chunk);
 }
 
 } // namespace

@@ -91,7 +91,7 @@ Chunk3ds* ObjectChunk(Database3ds* db, Chunk3ds* section, const Mesh3ds& mesh,
         return nullptr;
     }
     if (existing == nullptr) {
-        return AddMeshChunk(section, kTagNamedObject3ds);
+        return AddNamedChunk3ds(db, section, kTagNamedObject3ds, ERR_PUT_MESH_FAILED);
     }
     EmptyKeepingExtraData3ds(existing, extraData);
     if (ErrorPending3ds) {
@@ -266,8 +266,10 @@ void PutMeshChunks(Database3ds* db, const Mesh3ds& mesh) {
         InsertChildInOrder3ds(meshChunk, std::move(extraData));
         if (ErrorPending3ds) {
             RaiseError3ds(ERR_PUT_MESH_FAILED);
+            return;
         }
     }
+    IndexPutObject3ds(db, object);
 }
 
 } // namespace

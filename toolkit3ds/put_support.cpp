@@ -37,19 +37,36 @@ Chunk3ds* FindOrAddEditor3ds(Chunk3ds* root, int32_t failureCode) {
     return AddChunk3ds(root, kTagEditor3ds, failureCode);
 }
 
-Chunk3ds* AddChunk3ds(Chunk3ds* parent, uint32_t tag, int32_t failureCode) {
+namespace {
+
+// A new chunk with the tag and its record, linked in by insert.
+template <typename Insert> Chunk3ds* MakeChunk(uint32_t tag, int32_t failureCode, Insert insert) {
     std::unique_ptr<Chunk3ds> chunk;
     NewChunkAndData3ds(&chunk, tag);
     if (ErrorPending3ds) {
         RaiseError3ds(failureCode);
         return nullptr;
     }
-    Chunk3ds* added = InsertChildInOrder3ds(parent, std::move(chunk));
+    Chunk3ds* added = insert(std::move(chunk));
     if (ErrorPending3ds) {
         RaiseError3ds(failureCode);
         return nullptr;
     }
     return added;
+}
+
+} // namespace
+
+Chunk3ds* AddChunk3ds(Chunk3ds* parent, uint32_t tag, int32_t failureCode) {
+    return MakeChunk(tag, failureCode, [parent](std::unique_ptr<Chunk3ds> chunk) {
+        return InsertChildInOrder3ds(parent, std::move(chunk));
+    });
+}
+
+Chunk3ds* AddNamedChunk3ds(Database3ds* db, Chunk3ds* parent, uint32_t tag, int32_t failureCode) {
+    return MakeChunk(tag, failureCode, [db, parent](std::unique_ptr<Chunk3ds> chunk) {
+        return InsertNamedChunk3ds(db, parent, std::move(chunk));
+    });
 }
 
 Chunk3ds* ResetChild3ds(Chunk3ds* parent, uint32_t tag) {

@@ -81,6 +81,11 @@ Chunk3ds* FindOrAddEditor3ds(Chunk3ds* root, int32_t failureCode = NO_TOOLKIT_ER
 // the parent. Returns the chunk, now owned by the tree.
 Chunk3ds* AddChunk3ds(Chunk3ds* parent, uint32_t tag, int32_t failureCode = NO_TOOLKIT_ERRORS);
 
+// AddChunk3ds for a new object or material of the database, inserted with
+// InsertNamedChunk3ds.
+Chunk3ds* AddNamedChunk3ds(Database3ds* db, Chunk3ds* parent, uint32_t tag,
+                           int32_t failureCode = NO_TOOLKIT_ERRORS);
+
 // AddChunk3ds, returning the new record as Layout for the caller to fill.
 template <typename Layout>
 Layout* AddRecord3ds(Chunk3ds* parent, uint32_t tag, int32_t failureCode = NO_TOOLKIT_ERRORS) {

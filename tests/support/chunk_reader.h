@@ -37,3 +37,10 @@ ChunkTreeView ReadChunkTree(const std::vector<unsigned char>& bytes);
 // The tree as text, tags in upper-case hex with each container's children in
 // parentheses: "4D4D(0002 3D3D(3D3E) B000(B00A))".
 std::string DescribeChunkTree(const ChunkTreeView& tree);
+
+// One chunk for a test input: the header with the length that covers the
+// body, then the body: ChunkBytes(0x0002, Hex("03000000")).
+std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body = {});
+// The bytes of a and then of b.
+std::vector<unsigned char> operator+(std::vector<unsigned char> a,
+                                     const std::vector<unsigned char>& b);

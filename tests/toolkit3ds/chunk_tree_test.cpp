@@ -273,6 +273,41 @@ TEST_F(ChunkTree, ObjectLookupIsCaseSensitiveAndRebuiltOnlyWhenStale) {
     EXPECT_EQ(RaisedErrors(), std::vector<int32_t>(3, ERR_INVALID_ARG));
 }
 
+// A put's new object lands where inserting in order puts it; the index takes it
+// without a rebuild only behind its last entry in a section found in order.
+TEST_F(ChunkTree, NamedInsertionMatchesInsertingInOrder) {
+    const auto putObject = [](Database3ds& db, const char* name) {
+        Chunk3ds* object =
+            InsertNamedChunk3ds(&db, Editor(db), MakeNamed(kTagNamedObject3ds, name));
+        MarkObjectIndexStale3ds(&db);
+        IndexPutObject3ds(&db, object);
+        return object;
+    };
+    auto db = MakeDatabase();
+    Chunk3ds* hips = AddObject(*db, "Hips");
+    AppendChild3ds(Editor(*db), MakeChunk(0x1234));
+    EXPECT_EQ(ObjectByName(*db, "Hips"), hips);
+    Chunk3ds* head = putObject(*db, "Head");
+    EXPECT_FALSE(db->objectIndexStale);
+    EXPECT_EQ(ObjectByName(*db, "Head"), head);
+    EXPECT_EQ(ChildOutline(Editor(*db)), "3D3E 4000 4000 1234");
+    // Of two objects of one name, the first is found.
+    putObject(*db, "Hips");
+    MarkObjectIndexStale3ds(db.get());
+    EXPECT_EQ(ObjectByName(*db, "Hips"), hips);
+
+    // A keyless chunk in front of the objects: the new one goes before it, out of the index's chain.
+    auto unordered = MakeDatabase();
+    AppendChild3ds(Editor(*unordered), MakeChunk(0x1234));
+    AppendChild3ds(Editor(*unordered), MakeNamed(kTagNamedObject3ds, "Hips"));
+    EXPECT_NE(ObjectByName(*unordered, "Hips"), nullptr);
+    head = putObject(*unordered, "Head");
+    EXPECT_TRUE(unordered->objectIndexStale);
+    EXPECT_EQ(ObjectByName(*unordered, "Head"), head);
+    EXPECT_EQ(ChildOutline(Editor(*unordered)), "3D3E 4000 1234 4000");
+    EXPECT_FALSE(ErrorPending3ds);
+}
+
 TEST_F(ChunkTree, MaterialLookupSkipsUnnamedMaterialsAndWorksInALibrary) {
     auto db = MakeDatabase();
     Chunk3ds* skin = AddMaterial(*db, "Skin");

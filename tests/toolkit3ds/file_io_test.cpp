@@ -157,6 +157,30 @@ TEST_F(FileIo, PatchesChunkLengthAndReturnsToTheEnd) {
     EXPECT_EQ(RaisedErrors(), Codes({ERR_WRITING_FILE, ERR_WRITING_FILE}));
 }
 
+// Held bytes are patched in memory; a header already sent to the stream is patched by seeking.
+TEST_F(FileIo, HeldOutputPatchesLengthsInMemoryOrOnDisk) {
+    File3ds* file = OpenFile3ds("held.bin", "w");
+    SetCurrentFile3ds(file);
+    HoldOutput3ds(file);
+    WriteChunkHeader3ds(0x4D4D, 0);
+    const Bytes filler(kHeldOutputSize3ds, 0x55); // more than the held output takes
+    WriteByteArray3ds(kHeldOutputSize3ds, filler.data());
+    const int32_t inner = GetFilePosition3ds();
+    WriteChunkHeader3ds(0x0002, 0);
+    WriteULong3ds(3);
+    PatchChunkLength3ds(inner, GetFilePosition3ds());
+    PatchChunkLength3ds(0, GetFilePosition3ds());
+    WriteUByte3ds(0xEE);
+    ReleaseOutput3ds(file);
+    CloseFile3ds(file);
+    EXPECT_FALSE(ErrorPending3ds);
+
+    const Bytes bytes = ReadFileBytes("held.bin");
+    ASSERT_EQ(bytes.size(), 6 + kHeldOutputSize3ds + 11);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), Hex("4D4D 10001000")); // 6 + 1 MiB + 10
+    EXPECT_EQ(Bytes(bytes.begin() + inner, bytes.end()), Hex("0200 0A000000 03000000 EE"));
+}
+
 TEST_F(FileIo, WithoutACurrentFileNothingCrashes) {
     WriteUByte3ds(1);
     EXPECT_EQ(ReadULong3ds(), 0u);
@@ -192,6 +216,20 @@ TEST_F(FileIo, WriteToAFullDeviceFailsAndSoDoesTheClose) {
     EXPECT_EQ(RaisedErrors(), Codes({ERR_WRITING_FILE, ERR_CLOSING_FILE}));
     EXPECT_EQ(GetFileByIndex3ds(0), nullptr);
     EXPECT_EQ(GetCurrentFile3ds(), nullptr);
+}
+
+// Bytes that fit in the buffer reach the device only at the close, which must report them lost.
+TEST_F(FileIo, ShortWriteToAFullDeviceFailsAtTheClose) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    File3ds* file = OpenFile3ds("/dev/full", "w");
+    ASSERT_NE(file, nullptr);
+    SetCurrentFile3ds(file);
+    WriteULong3ds(1);
+    EXPECT_FALSE(ErrorPending3ds);
+    CloseFile3ds(file);
+    EXPECT_EQ(RaisedErrors(), Codes({ERR_CLOSING_FILE}));
 }
 
 TEST_F(FileIo, OpensByTheFirstReadOrWriteInTheMode) {

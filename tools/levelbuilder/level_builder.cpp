@@ -1,7 +1,9 @@
 #include "tools/levelbuilder/level_builder.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 
 namespace {
@@ -135,7 +137,7 @@ void PutMesh(std::vector<uint8_t>& out, const BuilderMesh& mesh) {
 
 void WriteRoom(FileWriter& out, size_t index, const BuilderRoom& room) {
     const std::string prefix = "room " + std::to_string(index) + " ";
-    const RoomRecord& kept = room.kept;
+    const BuilderRoomKept& kept = room.kept;
     out.Bytes(prefix + "info", kept.info);
     out.U32(prefix + "data word count", static_cast<uint32_t>(kept.data.size()));
     out.Words(prefix + "data", kept.data);
@@ -270,4 +272,20 @@ std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed) {
         bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
     }
     return bytes;
+}
+
+bool WriteLevelFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int writeError = errno;
+    if (std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(written ? errno : writeError));
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
 }

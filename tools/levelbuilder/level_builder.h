@@ -11,6 +11,7 @@
 //     level.meshes[0].colouredTriangles = {{{0, 1, 2}, 0x0f}};
 //     BuiltLevel built = BuildLevel(level);             // built.bytes is the file
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,11 +35,22 @@ struct BuilderMesh {
     uint32_t padBefore = 0;      // filler bytes put before this mesh (odd values give odd pointers)
 };
 
+// What the reader keeps of a room (RoomRecord), as plain arrays.
+struct BuilderRoomKept {
+    std::array<uint8_t, 16> info{};
+    std::vector<uint16_t> data;
+    std::vector<uint8_t> portals; // 32-byte entries
+    uint16_t numZSectors = 0;
+    uint16_t numXSectors = 0;
+    std::vector<uint8_t> sectors; // 8-byte entries
+    std::vector<uint8_t> lights;  // 24-byte entries
+};
+
 // One room. `kept` holds what the reader keeps; the static meshes and the
 // two groups of values the reader skips are written as well (the values with
 // a filler pattern).
 struct BuilderRoom {
-    RoomRecord kept;                   // sectors must hold numZSectors * numXSectors entries
+    BuilderRoomKept kept;              // sectors must hold numZSectors * numXSectors entries
     std::vector<uint8_t> staticMeshes; // 20-byte entries
 };
 
@@ -91,6 +103,10 @@ const BlockPlace& FindBlock(const BuiltLevel& built, std::string_view name);
 // Overwrite a little-endian value in built bytes, for counts the file cannot hold.
 void PatchU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value);
 void PatchU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
+
+// Writes the bytes to the file at path. On failure prints "path: reason" to
+// standard error, removes what was written and returns false.
+bool WriteLevelFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // `count` bytes of a recognisable pattern that differs with `seed`.
 std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);

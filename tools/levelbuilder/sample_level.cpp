@@ -671,7 +671,7 @@ BuilderMesh MakeSmallBox(LevelDescription& level, int mesh) {
 
 BuilderRoom MakeRoom() {
     BuilderRoom room;
-    RoomRecord& kept = room.kept;
+    BuilderRoomKept& kept = room.kept;
     kept.info = {0x00, 0x10, 0,    0,    0x00, 0x20, 0,    0,
                  0x00, 0xfc, 0xff, 0xff, 0x00, 0xf0, 0xff, 0xff};
     kept.data = {4, 0, 0, 0, 1024, 0, 0, 0, 0, 1024, 0, 0, 1024, 0, 1024, 0, 0};

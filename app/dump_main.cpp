@@ -1,0 +1,5 @@
+#include "app/dump_entry_point.h"
+
+int main(int argc, char** argv) {
+    return RunTarvikDump(argc, argv);
+}

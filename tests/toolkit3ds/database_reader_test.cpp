@@ -1,0 +1,226 @@
+#include "toolkit3ds/database_reader.h"
+
+#include "tests/support/allocation_hooks.h"
+#include "tests/support/chunk_reader.h"
+#include "tests/support/tree_outline.h"
+#include "toolkit3ds/database_writer.h"
+#include "toolkit3ds/errors.h"
+#include "tools/levelbuilder/sample_level.h"
+#include "tools/scenebuilder/every_layout_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+const std::string kSourceDir = TARVIK_SOURCE_DIR;
+
+class DatabaseReader : public ToolkitTest {};
+
+// Reads the file into a new database; errors stay pending.
+std::unique_ptr<Database3ds> Read(const std::string& path) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get());
+    return db;
+}
+
+// Writes the database and returns the file's bytes.
+Bytes Write(Database3ds* db, const std::string& path) {
+    File3ds* file = OpenFile3ds(path.c_str(), "w");
+    WriteDatabase3ds(file, db);
+    CloseFile3ds(file);
+    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+    return ReadFileBytes(path);
+}
+
+// Reads the file and writes it again as copy.3ds; the copy's bytes.
+Bytes RoundTrip(const std::string& path) {
+    std::unique_ptr<Database3ds> db = Read(path);
+    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{}) << path;
+    return Write(db.get(), "copy.3ds");
+}
+
+void CollectLayouts(Chunk3ds* chunk, std::set<uint8_t>& layouts) {
+    for (; chunk != nullptr; chunk = chunk->next.get()) {
+        const ChunkTagInfo3ds* info = FindChunkTagInfo3ds(chunk->tag);
+        if (info != nullptr && info->kind == ChunkKind3ds::kData) {
+            layouts.insert(info->layout);
+        }
+        CollectLayouts(chunk->child.get(), layouts);
+    }
+}
+
+TEST_F(DatabaseReader, ConvertedLevelsAndEveryLayoutRoundTripByteForByte) {
+    WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
+    ASSERT_EQ(RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path()).exitCode, 0);
+    std::unique_ptr<Database3ds> scene = BuildEveryLayoutScene();
+    Write(scene.get(), "scene.3ds");
+
+    for (const std::string& path : {kSourceDir + "/tests/golden/KeshMesh.3ds",
+                                    std::string("KeshMesh.3ds"), std::string("scene.3ds")}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(RoundTrip(path) == ReadFileBytes(path));
+        ResetToolkitState();
+    }
+
+    // The scene holds every layout, and the name indexes work on what was read.
+    std::unique_ptr<Database3ds> db = Read("scene.3ds");
+    std::set<uint8_t> layouts;
+    CollectLayouts(db->root.get(), layouts);
+    EXPECT_EQ(layouts.size(), std::variant_size_v<ChunkData3ds>);
+    EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseMeshFile3ds);
+    EXPECT_EQ(GetChunkData3ds<StringData3ds>(ReadChunkData3ds(ObjectByName(*db, "Omni")))->text,
+              "Omni");
+    EXPECT_NE(MaterialByName(*db, "Checker"), nullptr);
+    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+}
+
+// "name < parent name" for every keyframer node, parents found by the numbers
+// the file holds: a node's 0xB030, else its place among the numbered nodes.
+std::vector<std::string> Hierarchy(Database3ds& db) {
+    std::vector<std::pair<uint16_t, std::string>> nodes;
+    std::vector<uint16_t> parents;
+    for (Chunk3ds* node : Children(FindChunk(db.root.get(), kTagKeyframer3ds))) {
+        if (node->tag < kTagObjectNode3ds || node->tag > kTagSpotlightNode3ds) {
+            continue;
+        }
+        const auto* number =
+            GetChunkData3ds<WordData3ds>(ReadChunkData3ds(FindChunk(node, kTagNodeId3ds)));
+        const auto* header = GetChunkData3ds<NodeHeaderData3ds>(
+            ReadChunkData3ds(FindChunk(node, kTagNodeHeader3ds)));
+        nodes.emplace_back(number != nullptr ? number->value : nodes.size(), header->name);
+        parents.push_back(header->parentId);
+    }
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const auto parent = std::find_if(
+            nodes.begin(), nodes.end(), [&](const auto& node) { return node.first == parents[i]; });
+        lines.push_back(nodes[i].second + " < " +
+                        (parent == nodes.end() ? "none" : parent->second));
+    }
+    return lines;
+}
+
+TEST_F(DatabaseReader, ForeignNodeHierarchySurvivesTheRewrite) {
+    const std::string source = kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds";
+    std::unique_ptr<Database3ds> original = Read(source);
+    const std::vector<std::string> hierarchy = Hierarchy(*original);
+    EXPECT_EQ(hierarchy,
+              (std::vector<std::string>{"S < none", "Body < S", "Arm < Body", "Hand < Arm",
+                                        "Hand_tri_0 < Hand", "Arm_tri_0 < Arm", "Leg < Body",
+                                        "Leg_tri_0 < Leg", "Body_tri_0 < Body"}));
+    const Bytes copy = Write(original.get(), "copy.3ds");
+    std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
+    EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
+    // Once renumbered, the file keeps its bytes.
+    EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
+}
+
+Bytes Text(const char* text) {
+    return Bytes(text, text + std::strlen(text) + 1);
+}
+
+// A root holding the chunks, behind a 3D editor section.
+Bytes MeshFile(const Bytes& chunks) {
+    return ChunkBytes(kTagMeshFile3ds, ChunkBytes(kTagEditor3ds) + chunks);
+}
+
+// A position track whose keys take every spline float, with keyCount on disk.
+Bytes PositionTrack(uint32_t keyCount, int keys) {
+    Bytes body = Hex("0000 00000000 00000000") + Bytes{static_cast<unsigned char>(keyCount),
+                                                       static_cast<unsigned char>(keyCount >> 8),
+                                                       static_cast<unsigned char>(keyCount >> 16),
+                                                       static_cast<unsigned char>(keyCount >> 24)};
+    for (int i = 0; i < keys; ++i) {
+        body = body + Hex("00000000 1F00") + Bytes(5 * 4, 0) + Bytes(12, 0);
+    }
+    return ChunkBytes(kTagPositionTrack3ds, body);
+}
+
+Bytes Nested(int depth) {
+    return depth == 0 ? Bytes{} : ChunkBytes(kTagEditor3ds, Nested(depth - 1));
+}
+
+TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
+    // A chunk of an unknown tag, for a record to run on into.
+    const Bytes next = ChunkBytes(0x7777, Bytes(32, 0));
+    // Begins with a zero byte, the low byte of its tag.
+    const Bytes zeroNext = ChunkBytes(kTagNamedObject3ds, Text("a"));
+    const struct {
+        const char* what;
+        Bytes bytes;
+        int32_t cause;
+    } kCases[] = {
+        {"empty file", {}, ERR_INVALID_CHUNK},
+        {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK},
+        {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK},
+        {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK},
+        {"sub-chunk longer than its parent", Hex("4D4D 0C000000 3D3D 07000000"), ERR_INVALID_CHUNK},
+        {"bytes behind the last sub-chunk", ChunkBytes(kTagMeshFile3ds, next + Hex("010203")),
+         ERR_INVALID_CHUNK},
+        {"nesting too deep", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds)),
+         ERR_INVALID_CHUNK},
+        {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK},
+        {"parent-name note", MeshFile(ChunkBytes(kTagParentName3ds, Text("Hips"))),
+         ERR_INVALID_CHUNK},
+        {"record longer than its chunk",
+         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK},
+        {"smoothing groups not whole masks",
+         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK},
+        {"vertex count far beyond its bytes",
+         MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK},
+        {"face count one above its faces",
+         MeshFile(ChunkBytes(kTagFaceList3ds, Hex("0200 0000 0100 0200 0000"))), ERR_INVALID_CHUNK},
+        {"key count far beyond its bytes", MeshFile(PositionTrack(0xFFFFFFFF, 2) + next),
+         ERR_INVALID_CHUNK},
+        {"key count one above its keys", MeshFile(PositionTrack(3, 2) + next), ERR_INVALID_CHUNK},
+        {"empty text whose zero byte follows its chunk",
+         MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK},
+        {"text whose zero byte follows its chunk",
+         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE},
+        {"name beyond its limit", MeshFile(ChunkBytes(kTagNamedObject3ds, Text("ElevenChars"))),
+         ERR_READING_FILE},
+        {"text cut by the end of the file", MeshFile(ChunkBytes(kTagMaterialName3ds, Hex("4142"))),
+         ERR_READING_FILE},
+    };
+    for (const auto& [what, bytes, cause] : kCases) {
+        SCOPED_TRACE(what);
+        WriteFileBytes("broken.3ds", bytes);
+        ResetLargestAllocation();
+        std::unique_ptr<Database3ds> db = Read("broken.3ds");
+        EXPECT_EQ(TakeErrors(), (std::vector<int32_t>{cause, ERR_READING_DATABASE}));
+        // Nothing larger than the file, or the file's stream buffer.
+        EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
+        ResetToolkitState();
+    }
+}
+
+TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
+    std::unique_ptr<Database3ds> scene = BuildEveryLayoutScene();
+    Write(scene.get(), "scene.3ds");
+    std::unique_ptr<Database3ds> db;
+    const int failures = SweepAllocationFaults(
+        [] { ResetToolkitState(); },
+        [&db] {
+            db.reset();
+            InitDatabase3ds(db);
+            ReadDatabase3ds(OpenFile3ds("scene.3ds", "r"), db.get());
+        },
+        [] {
+            // The stream buffer is optional; every other allocation is reported.
+            const std::vector<int32_t> errors = RaisedErrors();
+            EXPECT_TRUE(errors.empty() || std::ranges::count(errors, ERR_NO_MEM) == 1);
+        });
+    EXPECT_GT(failures, 100);
+    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+}
+
+} // namespace
