@@ -82,6 +82,11 @@ ByteList Pattern(size_t count) {
     return bytes;
 }
 
+// The hex of a text of length letters and its zero byte.
+std::string Text(size_t length) {
+    return std::string(2 * length, '6') + "00";
+}
+
 // A track with two keys, one without spline floats and one with all five,
 // each followed by the value.
 std::string Track(const std::string& value) {
@@ -91,27 +96,27 @@ std::string Track(const std::string& value) {
 
 // Each data tag's record reads bytes and writes them back unchanged: a pattern
 // as long as a new record for the layouts of a fixed size, a sample for the
-// others.
+// others. Texts are as long as their limit allows.
 TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
     const std::pair<uint16_t, std::string> samples[] = {
-        {kTagMaterialName3ds, "616263 00"}, // every text
         {kTagVertexList3ds, "0200 0102030405060708090A0B0C 0D0E0F101112131415161718"},
         {kTagVertexFlags3ds, "0200 0102 0304"},
         {kTagFaceList3ds, "0200 0102 0304 0506 0708 090A 0B0C 0D0E 0F10"},
-        {kTagMaterialGroup3ds, "616263 00 0200 0102 0304"},
+        {kTagMaterialGroup3ds, Text(16) + "0200 0102 0304"},
         {kTagTexVerts3ds, "0200 01020304 05060708 090A0B0C 0D0E0F10"},
         {kTagSmoothGroups3ds, "01020304 05060708 090A0B0C"}, // counted by the chunk size
         {kTagProcedureData3ds, "0102 0304 05"},              // every raw record
-        {kTagBoxMap3ds, "6100 6200 6300 6400 6500 6600"},
-        {kTagKeyframerHeader3ds, "0102 616263 00 03040506"},
-        {kTagNodeHeader3ds, "616263 00 0102 0304 0506"},
+        {kTagBoxMap3ds, Text(16) + Text(16) + Text(16) + Text(16) + Text(16) + Text(16)},
+        {kTagKeyframerHeader3ds, "0102" + Text(9) + "03040506"},
+        {kTagNodeHeader3ds, Text(10) + "0102 0304 0506"},
         {kTagViewportEntry3ds,
          "0102 0304 0506 0708 090A 0B0C 0D0E 0F101112 131415161718191A1B1C1D1E"
-         "1F202122 23242526 616263 0000000000000000"}, // camera name field
+         "1F202122 23242526" +
+             Text(10)}, // the camera name field
         {kTagPositionTrack3ds, Track("27282930 31323334 35363738")},
         {kTagRotationTrack3ds, Track("27282930 31323334 35363738 393A3B3C")},
         {kTagFovTrack3ds, Track("27282930")},
-        {kTagMorphTrack3ds, Track("616263 00")},
+        {kTagMorphTrack3ds, Track(Text(10))},
         {kTagHideTrack3ds, Track("")},
     };
     std::map<uint32_t, size_t> sizes;
@@ -132,6 +137,9 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         ASSERT_EQ(sizes.count(info.tag), 1u);
         EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
         ByteList record = Pattern(sizes[info.tag]);
+        if (std::holds_alternative<StringData3ds>(*newRecord)) {
+            record = Hex(Text(info.textLimit == kTextLimitChunk3ds ? 20 : info.textLimit).c_str());
+        }
         for (const auto& [tag, hex] : samples) {
             if (FindChunkTagInfo3ds(tag)->layout == info.layout) {
                 record = Hex(hex.c_str());
@@ -152,21 +160,16 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
     EXPECT_TRUE(sizes.empty()) << "tags that are not data tags";
 }
 
+// A container's record is dropped; flags and unknown tags keep what they hold.
 TEST_F(ChunkData, NewRecordOfAContainerIsNoneAndFlagsKeepTheirs) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkWithTag3ds(&chunk, kTagTriangleMesh3ds);
-    chunk->data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
-    EXPECT_EQ(NewChunkData3ds(chunk.get()), nullptr);
-    EXPECT_EQ(chunk->data, nullptr);
-
-    // Flags and unknown tags keep whatever they hold.
-    for (uint32_t tag : {uint32_t{kTagObjectHidden3ds}, uint32_t{0x1234}}) {
-        chunk->tag = tag;
-        chunk->data.reset();
-        EXPECT_EQ(NewChunkData3ds(chunk.get()), nullptr);
-        chunk->data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
-        EXPECT_EQ(NewChunkData3ds(chunk.get()), chunk->data.get());
-        EXPECT_EQ(*chunk->data, ChunkData3ds(RawData3ds{{1, 2}}));
+    for (uint32_t tag : {uint32_t{kTagTriangleMesh3ds}, uint32_t{kTagObjectHidden3ds}, 0x1234u}) {
+        Chunk3ds chunk;
+        chunk.tag = tag;
+        EXPECT_EQ(NewChunkData3ds(&chunk), nullptr);
+        chunk.data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
+        const ChunkData3ds* kept = tag == kTagTriangleMesh3ds ? nullptr : chunk.data.get();
+        EXPECT_EQ(NewChunkData3ds(&chunk), kept);
+        EXPECT_EQ(chunk.data.get(), kept);
     }
     EXPECT_FALSE(ErrorPending3ds);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -90,84 +91,53 @@ TEST_F(Material, EveryPropertyFlagAndSlotIsWrittenInItsPlace) {
 }
 
 TEST_F(Material, MapParametersAppearOnlyWhenNotDefault) {
-    struct Case {
-        void (*set)(MaterialMap3ds&);
-        const char* outline;
-        uint16_t tiling;
+    MaterialMap3ds maps[5];
+    for (MaterialMap3ds& map : std::span(maps, 4)) {
+        map.fileName = "m.bmp";
+    }
+    maps[0].uScale = 2; // writes both scales
+    maps[0].vOffset = 0.5f;
+    maps[1].rotation = 90;
+    maps[1].blur = 0.1f;
+    maps[1].tiling = kMapDecal3ds;
+    maps[1].mirror = true;
+    maps[1].tint = kMapTintAlpha3ds; // a flag, without colours
+    maps[2].tint = kMapTintAlphaAndTint3ds;
+    maps[2].tint1 = {0.1f, 0.6f, 1.0f};
+    maps[2].tiling = kMapTileAndDecal3ds;
+    maps[2].negative = true;
+    maps[3].tint = kMapTintRgb3ds;
+    maps[3].tiling = 7;
+    maps[3].filter = 2;
+    // maps[4] has no file name, so no parameters.
+    const std::pair<const char*, uint16_t> expected[] = {
+        {"A200(0030 A300 A351 A354 A356 A358 A35A)", 0x0000},
+        {"A200(0030 A300 A351 A35C A353)", 0x0053},
+        {"A200(0030 A300 A351 A360 A362)", 0x00C9},
+        {"A200(0030 A300 A351 A364 A366 A368)", 0x0200},
+        {"A200", 0},
     };
-    const Case cases[] = {
-        {[](MaterialMap3ds& m) {
-             m.uScale = 2.0f;
-             m.vOffset = 0.5f;
-         },
-         "A200(0030 A300 A351 A354 A356 A358 A35A)", 0x0000},
-        {[](MaterialMap3ds& m) {
-             m.rotation = 90;
-             m.blur = 0.1f;
-             m.tiling = kMapDecal3ds;
-             m.mirror = true;
-             m.tint = kMapTintAlpha3ds; // a flag, without colours
-         },
-         "A200(0030 A300 A351 A35C A353)", 0x0053},
-        {[](MaterialMap3ds& m) {
-             m.tint = kMapTintAlphaAndTint3ds;
-             m.tiling = kMapTileAndDecal3ds;
-             m.negative = true;
-         },
-         "A200(0030 A300 A351 A360 A362)", 0x00C9},
-        {[](MaterialMap3ds& m) {
-             m.tint = kMapTintRgb3ds;
-             m.tiling = 7;
-             m.filter = 2;
-         },
-         "A200(0030 A300 A351 A364 A366 A368)", 0x0200},
-        {[](MaterialMap3ds& m) { m.fileName.clear(); }, "A200", 0},
-    };
-    for (const Case& c : cases) {
-        std::unique_ptr<Chunk3ds> map;
-        NewChunkWithTag3ds(&map, kTagTextureMap3ds);
-        MaterialMap3ds parameters;
-        parameters.fileName = "map.bmp";
-        parameters.uScale = 1.0f;
-        parameters.tint1 = {0.1f, 0.6f, 1.0f};
-        c.set(parameters);
-        PutMapChunks3ds(map.get(), &parameters);
+    for (size_t i = 0; i < std::size(maps); ++i) {
+        std::unique_ptr<Chunk3ds> chunk = MakeChunk(kTagTextureMap3ds);
+        PutMapChunks3ds(chunk.get(), &maps[i]);
         ASSERT_FALSE(ErrorPending3ds);
-        EXPECT_EQ(TreeOutline(map.get()), c.outline);
-        if (map->child != nullptr) {
-            EXPECT_EQ(FindRecord<WordData3ds>(map.get(), kTagMapTiling3ds)->value, c.tiling);
+        EXPECT_EQ(TreeOutline(chunk.get()), expected[i].first);
+        if (chunk->child != nullptr) {
+            EXPECT_EQ(FindRecord<WordData3ds>(chunk.get(), kTagMapTiling3ds)->value,
+                      expected[i].second);
         }
-        if (parameters.uScale == 2.0f) {
-            EXPECT_EQ(FindRecord<FloatData3ds>(map.get(), kTagMapVScale3ds)->value, 1.0f);
-        }
-        if (parameters.tint == kMapTintAlphaAndTint3ds) {
-            EXPECT_EQ(*FindRecord<ColorByteData3ds>(map.get(), kTagMapTint1Color3ds),
+        if (i == 0) {
+            EXPECT_EQ(FindRecord<FloatData3ds>(chunk.get(), kTagMapVScale3ds)->value, 1.0f);
+        } else if (i == 2) {
+            EXPECT_EQ(*FindRecord<ColorByteData3ds>(chunk.get(), kTagMapTint1Color3ds),
                       (ColorByteData3ds{25, 153, 255}));
         }
     }
 }
 
-TEST_F(Material, ReplacesByNameInPlaceKeepingExtraData) {
-    auto db = MakeDatabase();
-    PutMaterial3ds(db.get(), NewMaterial("Skin").get());
-    PutMaterial3ds(db.get(), NewMaterial("Hair").get());
-    Chunk3ds* first = MaterialByName(*db, "Skin");
-    AppendChunk(FindChunk(first, kTagMatAmbient3ds), kTagExtraData3ds);
-
-    auto second = NewMaterial("Skin");
-    second->twoSided = true;
-    PutMaterial3ds(db.get(), second.get());
-    PutMaterial3ds(db.get(), NewMaterial("skin").get()); // names are case-sensitive
-    ASSERT_FALSE(ErrorPending3ds);
-    Chunk3ds* section = Editor(*db);
-    EXPECT_EQ(ChildOutline(section), "3D3E AFFF AFFF AFFF");
-    EXPECT_EQ(Children(section)[1], first);
-    EXPECT_EQ(MaterialByName(*db, "Skin"), first);
-    EXPECT_NE(FindChunk(first, kTagMatTwoSided3ds), nullptr);
-    EXPECT_EQ(Children(first).back()->tag, kTagExtraData3ds);
-    EXPECT_EQ(TreeOutline(FindChunk(first, kTagMatAmbient3ds)), "A010(0011 0012)");
-
-    // A mesh file without a 3D editor section gets one; a library keeps materials at its root.
+// Replacing by name is tested in put_support_test.
+TEST_F(Material, GoesIntoTheEditorSectionOrTheRootOfALibrary) {
+    // A mesh file without a 3D editor section gets one.
     std::unique_ptr<Database3ds> bare;
     InitDatabase3ds(bare);
     NewChunkWithTag3ds(&bare->root, kTagMeshFile3ds);

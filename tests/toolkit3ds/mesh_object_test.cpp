@@ -1,7 +1,6 @@
 #include "toolkit3ds/mesh_object.h"
 
 #include "tests/support/tree_outline.h"
-#include "toolkit3ds/camera.h"
 #include "toolkit3ds/errors.h"
 
 #include <gtest/gtest.h>
@@ -140,39 +139,6 @@ TEST_F(MeshObject, CountsDecideWhatIsWritten) {
     EXPECT_EQ(FindRecord<SmoothGroupsData3ds>(object, kTagSmoothGroups3ds)->groups.size(), 1u);
     EXPECT_EQ(*FindRecord<MaterialGroupData3ds>(object, kTagMaterialGroup3ds),
               (MaterialGroupData3ds{"Empty", {}}));
-}
-
-TEST_F(MeshObject, ReplacesByNameInPlaceKeepingExtraData) {
-    auto db = MakeDatabase();
-    PutMesh3ds(db.get(), SmallMesh("Hips").get());
-    PutMesh3ds(db.get(), SmallMesh("Torso").get());
-    Chunk3ds* first = ObjectByName(*db, "Hips");
-    Chunk3ds* extra = AppendChunk(FindChunk(first, kTagFaceList3ds), kTagExtraData3ds);
-    AppendRecord<StringData3ds>(extra, kTagExtraDataText3ds)->text = "kept";
-
-    auto second = NewMesh("Hips", 1, 0, 0);
-    second->meshColor = 9;
-    second->isFrozen = true;
-    PutMesh3ds(db.get(), second.get());
-    ASSERT_FALSE(ErrorPending3ds);
-
-    Chunk3ds* section = Editor(*db);
-    EXPECT_EQ(ChildOutline(section), "3D3E 4000 4000");
-    EXPECT_EQ(Children(section)[1], first);
-    EXPECT_EQ(ObjectByName(*db, "Hips"), first);
-    EXPECT_EQ(TreeOutline(first), "4000(4100(4110 4160 4165 8000(8003)) 4016)");
-    EXPECT_EQ(FindRecord<ByteData3ds>(first, kTagMeshColor3ds)->value, 9);
-    EXPECT_EQ(FindRecord<StringData3ds>(first, kTagExtraDataText3ds)->text, "kept");
-
-    // An object of another kind gives way to the mesh the same way.
-    std::unique_ptr<Camera3ds> camera;
-    InitCamera3ds(&camera);
-    camera->name = "Cam";
-    PutCamera3ds(db.get(), camera.get());
-    Chunk3ds* cameraObject = ObjectByName(*db, "Cam");
-    PutMesh3ds(db.get(), NewMesh("Cam", 0, 0).get());
-    EXPECT_EQ(ObjectByName(*db, "Cam"), cameraObject);
-    EXPECT_EQ(TreeOutline(cameraObject), "4000(4100(4160 4165))");
 }
 
 TEST_F(MeshObject, FailedLookupReturnsWithItsError) {

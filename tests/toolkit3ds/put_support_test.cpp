@@ -1,5 +1,7 @@
-// The checks every put operation shares, and what each put refuses in its
-// own record: one table per kind of record, one runner for all of them.
+// What every put operation shares: the checks of its target, what it refuses
+// in its record (one table per kind of record, one runner for all), replacing
+// by name, and allocation failures. The camera's own bytes are in the golden
+// file, so it has no test file of its own.
 
 #include "toolkit3ds/put_support.h"
 
@@ -22,8 +24,6 @@ using Codes = std::vector<int32_t>;
 
 class PutSupport : public ToolkitTest {};
 
-// One record of every kind, each using most of what its put writes, with
-// every text at its full capacity.
 struct Records {
     std::unique_ptr<Material3ds> material;
     std::unique_ptr<Mesh3ds> mesh;
@@ -33,10 +33,27 @@ struct Records {
     std::unique_ptr<Viewport3ds> viewport;
 };
 
-Records FullRecords() {
+// One record of every kind in its initial state, each text at its full
+// capacity; the mesh and the camera share their name.
+Records NewRecords() {
     Records r;
     InitMaterial3ds(&r.material);
     r.material->name = "Sixteen chars...";
+    InitMeshObj3ds(&r.mesh, 0, 0, 0);
+    r.mesh->name = "Ten chars.";
+    InitCamera3ds(&r.camera);
+    r.camera->name = "Ten chars.";
+    InitMeshSettings3ds(&r.settings);
+    InitBackground3ds(&r.background);
+    InitViewport3ds(&r.viewport);
+    r.viewport->viewType = kViewCamera3ds;
+    r.viewport->cameraName = "Ten chars.";
+    return r;
+}
+
+// NewRecords, each using most of what its put writes.
+Records FullRecords() {
+    Records r = NewRecords();
     r.material->textureMap.fileName = r.material->specularMask.fileName = "sixteen_chars.bm";
     r.material->bumpMap.fileName = std::string("skin.bmp\0 and more", 18); // "skin.bmp" is written
     r.material->bumpMap.mapData = {1, 2, 3};
@@ -54,14 +71,7 @@ Records FullRecords() {
     r.mesh->procSize = 2;
     r.mesh->procName = "Fifteen chars..";
     r.mesh->useProc = 1;
-    InitCamera3ds(&r.camera);
-    r.camera->name = "Ten chars.";
-    InitMeshSettings3ds(&r.settings);
-    InitBackground3ds(&r.background);
     r.background->backgroundType = kBackgroundGradient3ds;
-    InitViewport3ds(&r.viewport);
-    r.viewport->viewType = kViewCamera3ds;
-    r.viewport->cameraName = "Ten chars.";
     r.viewport->orthoZoom = r.viewport->userZoom = 0; // no width is divided by them
     return r;
 }
@@ -167,6 +177,37 @@ TEST_F(PutSupport, InvalidRecordsAreRefusedChangingNothing) {
             {"back, zoom 0", [](Viewport3ds& v) { v.viewType = kViewBack3ds; }, ERR_INVALID_DATA},
             {"user, zoom 0", [](Viewport3ds& v) { v.viewType = kViewUser3ds; }, ERR_INVALID_DATA},
         });
+}
+
+// A put replaces what has its name: in place, or (a camera) by emptying it
+// and adding itself behind the others. The old one's extra data moves along.
+TEST_F(PutSupport, PutsReplaceByNameKeepingExtraData) {
+    const Records r = NewRecords();
+    enum { kCamera = 2, kMaterial = 3, kMesh = 4 }; // in kPuts
+    struct Case {
+        int first, second;
+        const char* editor;
+    };
+    const Case cases[] = {
+        {kMesh, kMesh, "3D3D(3D3E 4000(4100(4160 4165 8000)))"},
+        {kCamera, kMesh, "3D3D(3D3E 4000(4100(4160 4165 8000)))"},
+        {kMesh, kCamera, "3D3D(3D3E 0000 4000(4700(4720 8000)))"},
+        {kCamera, kCamera, "3D3D(3D3E 0000 4000(4700(4720 8000)))"},
+        {kMaterial, kMaterial,
+         "3D3D(3D3E AFFF(A000 A010(0011 0012) A020(0011 0012) A030(0011 0012) A040(0030) "
+         "A041(0030) A050(0030) A052(0030) A053(0030) A100 A084(0030) A087 8000))"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << kPuts[c.first].name << ", " << kPuts[c.second].name);
+        auto db = MakeDatabase();
+        kPuts[c.first].put(db.get(), &r);
+        Chunk3ds* old = Children(Editor(*db)).back();
+        AppendChunk(old, kTagExtraData3ds);
+        kPuts[c.second].put(db.get(), &r);
+        EXPECT_EQ(TakeErrors(), Codes{});
+        EXPECT_EQ(TreeOutline(Editor(*db)), c.editor);
+        EXPECT_EQ(Children(Editor(*db))[1], old);
+    }
 }
 
 TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing) {
