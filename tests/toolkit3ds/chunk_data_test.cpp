@@ -96,7 +96,7 @@ std::string Track(const std::string& value) {
 
 // Each data tag's record reads bytes and writes them back unchanged: a pattern
 // as long as a new record for the layouts of a fixed size, a sample for the
-// others. Texts are as long as their limit allows.
+// others. Texts are as long as their tag allows.
 TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
     const std::pair<uint16_t, std::string> samples[] = {
         {kTagVertexList3ds, "0200 0102030405060708090A0B0C 0D0E0F101112131415161718"},
@@ -119,6 +119,11 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         {kTagMorphTrack3ds, Track(Text(10))},
         {kTagHideTrack3ds, Track("")},
     };
+    // The longest text of each text tag: names 10, bitmaps 12, materials and
+    // map files 16; extra-data texts end with their chunk.
+    const std::map<uint32_t, size_t> textLimits = {
+        {0x1100, 12}, {0x3080, 10}, {0x4000, 10}, {0x4181, 12}, {0x4653, 12}, {0x4654, 10},
+        {0x8002, 20}, {0x8003, 20}, {0xA000, 16}, {0xA300, 16}, {0xB011, 10}};
     std::map<uint32_t, size_t> sizes;
     for (const auto& [size, tags] : kNewRecordSizes) {
         for (uint16_t tag : tags) {
@@ -138,7 +143,7 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
         ByteList record = Pattern(sizes[info.tag]);
         if (std::holds_alternative<StringData3ds>(*newRecord)) {
-            record = Hex(Text(info.textLimit == kTextLimitChunk3ds ? 20 : info.textLimit).c_str());
+            record = Hex(Text(textLimits.at(info.tag)).c_str());
         }
         for (const auto& [tag, hex] : samples) {
             if (FindChunkTagInfo3ds(tag)->layout == info.layout) {

@@ -32,6 +32,7 @@ std::unique_ptr<Mesh3ds> SmallMesh(const std::string& name) {
 TEST_F(MeshObject, FieldOperationsKeepElementsAndInitKeepsTheRecord) {
     auto mesh = NewMesh("Hips", 8, 3);
     ASSERT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(mesh->texVertices.size(), 8u); // texture vertices follow the vertices
     // Grown arrays keep their elements; new ones get the defaults; a count of 0 frees.
     mesh->faces[0] = {4, 5, 6, 7};
     mesh->faceCount = 4;
@@ -60,11 +61,11 @@ TEST_F(MeshObject, FieldOperationsKeepElementsAndInitKeepsTheRecord) {
 TEST_F(MeshObject, CenterMatrixUsesTheBoundingBox) {
     auto mesh = NewMesh("Hips", 4, 0, 0);
     // x spans the first two vertices; the top of y and the bottom of z come from the last.
-    mesh->vertices = {{-2, 0, 0}, {4, 1, -1}, {1, 2, 1}, {0, 4, -6}};
+    mesh->vertices = {{-2, 0, 0}, {8, 1, -1}, {1, 2, 1}, {0, 4, -6}};
     mesh->matrix.fill(9);
     CenterMeshMatrix3ds(mesh.get());
-    EXPECT_EQ(mesh->matrix, (std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, -2.5f}));
-    EXPECT_EQ(mesh->vertices[1], (Point3ds{4, 1, -1}));
+    EXPECT_EQ(mesh->matrix, (std::array<float, 12>{1, 0, 0, 0, 1, 0, 0, 0, 1, 3, 2, -2.5f}));
+    EXPECT_EQ(mesh->vertices[1], (Point3ds{8, 1, -1}));
 
     // Without vertices the matrix stays as it is.
     mesh->matrix.fill(9);

@@ -15,39 +15,17 @@ class Viewport : public ToolkitTest {};
 
 const std::string kLayoutOutline = "7001(7020 7012 7012 7012 7012 7012 7011 7011 7011 7011 7011)";
 
-std::unique_ptr<Viewport3ds> NewViewport(uint32_t viewType) {
-    std::unique_ptr<Viewport3ds> viewport;
-    InitViewport3ds(&viewport);
-    viewport->viewType = viewType;
-    return viewport;
-}
-
 Chunk3ds* Keyframer(Database3ds& db) {
     return FindChunk(db.root.get(), kTagKeyframer3ds);
 }
 
-// The converter's camera view is in the golden file; the refusals are in put_support_test.
-TEST_F(Viewport, PutOverAnotherReusesItsChunksAndCopiesTheLayoutToTheKeyframer) {
-    auto db = MakeDatabase();
-    PutViewport3ds(db.get(), NewViewport(kViewTop3ds).get());
-    Chunk3ds* layout = FindChunk(Editor(*db), kTagViewportLayout3ds);
-    Chunk3ds* defaultView = FindChunk(Editor(*db), kTagDefaultView3ds);
-    auto camera = NewViewport(kViewCamera3ds);
-    camera->cameraName = "Camera1";
-    PutViewport3ds(db.get(), camera.get());
-    PutDefaultView3ds(Keyframer(*db), camera.get()); // only a 3D editor section takes one
-    ASSERT_FALSE(ErrorPending3ds);
-
-    EXPECT_EQ(TreeOutline(Editor(*db)), "3D3D(3D3E " + kLayoutOutline + " 3000(3080))");
-    EXPECT_EQ(TreeOutline(Keyframer(*db)), "B000(B00A " + kLayoutOutline + ")");
-    EXPECT_EQ(FindChunk(Editor(*db), kTagViewportLayout3ds), layout);
-    EXPECT_EQ(FindChunk(Editor(*db), kTagDefaultView3ds), defaultView);
-    EXPECT_TRUE(SameTree(layout, FindChunk(Keyframer(*db), kTagViewportLayout3ds)));
-}
-
-// Each kind of view: the entry it gives both layouts and the default view it writes.
-TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultView) {
-    auto viewport = NewViewport(kViewTop3ds);
+// Each kind of view, put over the one before: the entry it gives both layouts
+// and the default view it writes, in the chunks the first put made. The
+// converter's camera view is in the golden file; the refusals are in
+// put_support_test.
+TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultViewReusingTheChunks) {
+    std::unique_ptr<Viewport3ds> viewport;
+    InitViewport3ds(&viewport); // a top view
     viewport->width = 500;
     viewport->orthoZoom = 0.5f;
     viewport->orthoTarget = {1, 2, 3};
@@ -81,12 +59,22 @@ TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultView) {
         // Code 18, nothing else in the entries, an empty default view.
         {kViewNinth3ds, 18, {{1, 0}, 0, 0, 500, 1000, 0, 0, {0, 0, 0}, 0, 0, ""}, "0030 06000000"},
     };
+    auto db = MakeDatabase();
+    PutViewport3ds(db.get(), viewport.get());
+    Chunk3ds* layout = FindChunk(Editor(*db), kTagViewportLayout3ds);
+    Chunk3ds* defaultView = FindChunk(Editor(*db), kTagDefaultView3ds);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.viewType);
-        auto db = MakeDatabase();
         viewport->viewType = c.viewType;
         PutViewport3ds(db.get(), viewport.get());
+        PutDefaultView3ds(Keyframer(*db), viewport.get()); // only a 3D editor section takes one
         ASSERT_FALSE(ErrorPending3ds);
+        EXPECT_EQ(FindChunk(Editor(*db), kTagViewportLayout3ds), layout);
+        EXPECT_EQ(FindChunk(Editor(*db), kTagDefaultView3ds), defaultView);
+        EXPECT_EQ(TreeOutline(Editor(*db)),
+                  "3D3D(3D3E " + kLayoutOutline + " " + TreeOutline(defaultView) + ")");
+        EXPECT_EQ(TreeOutline(Keyframer(*db)), "B000(B00A " + kLayoutOutline + ")");
+        EXPECT_TRUE(SameTree(layout, FindChunk(Keyframer(*db), kTagViewportLayout3ds)));
         ViewportEntryData3ds entry = c.entry;
         entry.viewCode = c.viewCode;
         for (Chunk3ds* section : {Editor(*db), Keyframer(*db)}) {
@@ -94,8 +82,7 @@ TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultView) {
             EXPECT_EQ(*FindRecord<ViewportSizeData3ds>(section, kTagViewportSize3ds),
                       (ViewportSizeData3ds{0, 0, 500, 1000}));
         }
-        EXPECT_EQ(EncodeChunk(FindChunk(Editor(*db), kTagDefaultView3ds)),
-                  Hex(c.defaultView.c_str()));
+        EXPECT_EQ(EncodeChunk(defaultView), Hex(c.defaultView.c_str()));
     }
 }
 
