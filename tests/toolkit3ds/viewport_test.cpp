@@ -34,30 +34,31 @@ TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultViewReusingTheChunks) {
     viewport->userHorizAngle = 45;
     viewport->userVertAngle = 35;
     viewport->cameraName = "Elevenchars"; // too long, but only the camera view writes it
+    // The entries, with the view code still 0: the orthographic kinds, the
+    // user view, and the ninth kind with nothing but its code.
     const ViewportEntryData3ds ortho = {{1, 0}, 0, 0, 500, 1000, 0, 0.5f, {1, 2, 3}, 20, 30, ""};
+    const ViewportEntryData3ds user = {{1, 0}, 0, 0, 500, 1000, 0, 2, {4, 5, 6}, 45, 35, ""};
+    const ViewportEntryData3ds ninth = {{1, 0}, 0, 0, 500, 1000, 0, 0, {0, 0, 0}, 0, 0, ""};
     // Default views of the orthographic kinds: the width 500 / 0.5, then the target.
     const std::string orthoView = "16000000 00007A44 0000803F 00000040 00004040";
     struct Case {
         uint32_t viewType;
         uint16_t viewCode;
-        ViewportEntryData3ds entry; // with the view code still 0
-        std::string defaultView;    // hex
+        const ViewportEntryData3ds* entry;
+        std::string defaultView; // hex
     };
     const Case cases[] = {
-        {kViewTop3ds, 1, ortho, "0030 1C000000 1030 " + orthoView},
-        {kViewBottom3ds, 2, ortho, "0030 1C000000 2030 " + orthoView},
-        {kViewLeft3ds, 3, ortho, "0030 1C000000 3030 " + orthoView},
-        {kViewRight3ds, 4, ortho, "0030 1C000000 4030 " + orthoView},
-        {kViewFront3ds, 5, ortho, "0030 1C000000 5030 " + orthoView},
-        {kViewBack3ds, 6, ortho, "0030 1C000000 6030 " + orthoView},
+        {kViewTop3ds, 1, &ortho, "0030 1C000000 1030 " + orthoView},
+        {kViewBottom3ds, 2, &ortho, "0030 1C000000 2030 " + orthoView},
+        {kViewLeft3ds, 3, &ortho, "0030 1C000000 3030 " + orthoView},
+        {kViewRight3ds, 4, &ortho, "0030 1C000000 4030 " + orthoView},
+        {kViewFront3ds, 5, &ortho, "0030 1C000000 5030 " + orthoView},
+        {kViewBack3ds, 6, &ortho, "0030 1C000000 6030 " + orthoView},
         // Width 500 / 2, angles 45, 35 and 0, target.
-        {kViewUser3ds,
-         7,
-         {{1, 0}, 0, 0, 500, 1000, 0, 2, {4, 5, 6}, 45, 35, ""},
-         "0030 28000000 7030 22000000 00007A43 00003442 00000C42 00000000"
-         "00008040 0000A040 0000C040"},
-        // Code 18, nothing else in the entries, an empty default view.
-        {kViewNinth3ds, 18, {{1, 0}, 0, 0, 500, 1000, 0, 0, {0, 0, 0}, 0, 0, ""}, "0030 06000000"},
+        {kViewUser3ds, 7, &user,
+         "0030 28000000 7030 22000000 00007A43 00003442 00000C42 00000000 00008040 0000A040 "
+         "0000C040"},
+        {kViewNinth3ds, 18, &ninth, "0030 06000000"}, // an empty default view
     };
     auto db = MakeDatabase();
     PutViewport3ds(db.get(), viewport.get());
@@ -75,7 +76,7 @@ TEST_F(Viewport, EveryViewTypeChoosesItsEntryAndDefaultViewReusingTheChunks) {
                   "3D3D(3D3E " + kLayoutOutline + " " + TreeOutline(defaultView) + ")");
         EXPECT_EQ(TreeOutline(Keyframer(*db)), "B000(B00A " + kLayoutOutline + ")");
         EXPECT_TRUE(SameTree(layout, FindChunk(Keyframer(*db), kTagViewportLayout3ds)));
-        ViewportEntryData3ds entry = c.entry;
+        ViewportEntryData3ds entry = *c.entry;
         entry.viewCode = c.viewCode;
         for (Chunk3ds* section : {Editor(*db), Keyframer(*db)}) {
             EXPECT_EQ(*FindRecord<ViewportEntryData3ds>(section, kTagViewportEntry3ds), entry);
