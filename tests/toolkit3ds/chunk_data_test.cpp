@@ -270,6 +270,11 @@ TEST_F(ChunkData, LoadingRefusesCountsAndTextsBeyondTheChunk) {
         {kTagPositionTrack3ds, "20B0 14000000 0000 00000000 00000000 FFFFFFFF", 20,
          ERR_INVALID_CHUNK, false},
         {0x1234, "3412 0A000000 01020304", 0xFFFFFFF0u, ERR_INVALID_CHUNK, false},
+        // One key, whose 18 bytes would run 8 bytes into what follows the chunk.
+        {kTagPositionTrack3ds,
+         "20B0 1E000000 0000 00000000 00000000 01000000 00000000 0000 00000000"
+         "AAAAAAAA AAAAAAAA AAAAAAAA",
+         30, ERR_INVALID_CHUNK, false},
         // "Eleven_Char"; "abcdef" ending beyond its chunk.
         {kTagNamedObject3ds, "0040 12000000 456C6576656E5F43686172 00", 18, ERR_READING_FILE, true},
         {kTagExtraDataText3ds, "0380 09000000 616263646566 00", 9, ERR_READING_FILE, true},
