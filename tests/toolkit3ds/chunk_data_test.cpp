@@ -1,6 +1,5 @@
 #include "toolkit3ds/chunk_data.h"
 
-#include "tests/support/chunk_reader.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/errors.h"
@@ -15,35 +14,36 @@ namespace {
 
 using ByteList = std::vector<unsigned char>;
 
-// Bytes written around the chunk, so that loading must honour its position and size.
-const ByteList kLeadingBytes = {0xEE, 0xEE, 0xEE};
-const ByteList kTrailingBytes = {0xAA, 0xBB, 0xCC, 0xDD};
-
 class ChunkData : public ToolkitTest {};
 
 // The bytes a new record of each data tag writes: the size of the tag's layout
 // in the format.
-const std::map<uint16_t, size_t> kNewRecordSizes = {
-    {0x4165, 1},  {0x0030, 2},  {0x1420, 2},  {0x1430, 2},  {0xA100, 2},  {0xA252, 2},
-    {0xA351, 2},  {0xB030, 2},  {0x4110, 2},  {0x4111, 2},  {0x4120, 2},  {0x4140, 2},
-    {0x0011, 3},  {0x0012, 3},  {0xA360, 3},  {0xA362, 3},  {0xA364, 3},  {0xA366, 3},
-    {0xA368, 3},  {0x4130, 3},  {0x0002, 4},  {0x3D3E, 4},  {0x1440, 4},  {0xB009, 4},
-    {0x0031, 4},  {0x0100, 4},  {0x1300, 4},  {0x1400, 4},  {0x1410, 4},  {0x1450, 4},
-    {0x1460, 4},  {0x4656, 4},  {0x4657, 4},  {0x4658, 4},  {0x4659, 4},  {0x465A, 4},
-    {0x465B, 4},  {0xA087, 4},  {0xA353, 4},  {0xA354, 4},  {0xA356, 4},  {0xA358, 4},
-    {0xA35A, 4},  {0xA35C, 4},  {0xB015, 4},  {0x0010, 12}, {0x0013, 12}, {0x1500, 12},
-    {0x4600, 12}, {0xB013, 12}, {0x1100, 1},  {0x3080, 1},  {0x4000, 1},  {0x4181, 1},
-    {0x4653, 1},  {0x4654, 1},  {0x8002, 1},  {0x8003, 1},  {0xA000, 1},  {0xA300, 1},
-    {0xB011, 1},  {0x4150, 0},  {0x4182, 0},  {0x8001, 0},  {0xA320, 0},  {0xA321, 0},
-    {0xA322, 0},  {0xA324, 0},  {0xA325, 0},  {0xA326, 0},  {0xA328, 0},  {0xA32A, 0},
-    {0xA32C, 0},  {0xA32E, 0},  {0xA330, 0},  {0xA332, 0},  {0xA334, 0},  {0xA336, 0},
-    {0xA338, 0},  {0x2200, 16}, {0x2300, 16}, {0x2302, 16}, {0x3010, 16}, {0x3020, 16},
-    {0x3030, 16}, {0x3040, 16}, {0x3050, 16}, {0x3060, 16}, {0x3070, 28}, {0x7001, 14},
-    {0x7011, 49}, {0x7012, 49}, {0x7020, 8},  {0x4720, 8},  {0xB008, 8},  {0x4160, 48},
-    {0x4170, 86}, {0x4190, 6},  {0x4610, 20}, {0x4641, 10}, {0x4700, 32}, {0xA310, 12},
-    {0xB00A, 7},  {0xB010, 7},  {0xB014, 24}, {0xB020, 14}, {0xB021, 14}, {0xB022, 14},
-    {0xB023, 14}, {0xB024, 14}, {0xB025, 14}, {0xB026, 14}, {0xB027, 14}, {0xB028, 14},
-    {0xB029, 14},
+const std::pair<size_t, std::vector<uint16_t>> kNewRecordSizes[] = {
+    {0,
+     {0x4150, 0x4182, 0x8001, 0xA320, 0xA321, 0xA322, 0xA324, 0xA325, 0xA326, 0xA328, 0xA32A,
+      0xA32C, 0xA32E, 0xA330, 0xA332, 0xA334, 0xA336, 0xA338}},
+    {1,
+     {0x1100, 0x3080, 0x4000, 0x4165, 0x4181, 0x4653, 0x4654, 0x8002, 0x8003, 0xA000, 0xA300,
+      0xB011}},
+    {2, {0x0030, 0x1420, 0x1430, 0x4110, 0x4111, 0x4120, 0x4140, 0xA100, 0xA252, 0xA351, 0xB030}},
+    {3, {0x0011, 0x0012, 0x4130, 0xA360, 0xA362, 0xA364, 0xA366, 0xA368}},
+    {4, {0x0002, 0x0031, 0x0100, 0x1300, 0x1400, 0x1410, 0x1440, 0x1450, 0x1460,
+         0x3D3E, 0x4656, 0x4657, 0x4658, 0x4659, 0x465A, 0x465B, 0xA087, 0xA353,
+         0xA354, 0xA356, 0xA358, 0xA35A, 0xA35C, 0xB009, 0xB015}},
+    {6, {0x4190}},
+    {7, {0xB00A, 0xB010}},
+    {8, {0x4720, 0x7020, 0xB008}},
+    {10, {0x4641}},
+    {12, {0x0010, 0x0013, 0x1500, 0x4600, 0xA310, 0xB013}},
+    {14, {0x7001, 0xB020, 0xB021, 0xB022, 0xB023, 0xB024, 0xB025, 0xB026, 0xB027, 0xB028, 0xB029}},
+    {16, {0x2200, 0x2300, 0x2302, 0x3010, 0x3020, 0x3030, 0x3040, 0x3050, 0x3060}},
+    {20, {0x4610}},
+    {24, {0xB014}},
+    {28, {0x3070}},
+    {32, {0x4700}},
+    {48, {0x4160}},
+    {49, {0x7011, 0x7012}},
+    {86, {0x4170}},
 };
 
 // Encodes the chunk's record alone and returns the bytes written.
@@ -54,24 +54,6 @@ ByteList EncodeRecord(Chunk3ds& chunk) {
     WriteChunkData3ds(&chunk);
     CloseFile3ds(file);
     return ReadFileBytes("record.bin");
-}
-
-// Writes the chunk framed by its header between kLeadingBytes and kTrailingBytes,
-// returns the file.
-ByteList WriteFramed(Chunk3ds& chunk) {
-    File3ds* file = OpenFile3ds("chunk.3ds", "w");
-    EXPECT_NE(file, nullptr);
-    SetCurrentFile3ds(file);
-    WriteByteArray3ds(static_cast<uint32_t>(kLeadingBytes.size()), kLeadingBytes.data());
-    const int32_t start = GetFilePosition3ds();
-    WriteChunkHeader3ds(static_cast<uint16_t>(chunk.tag), 0);
-    chunk.writeFileIndex = file->index;
-    WriteChunkData3ds(&chunk);
-    SelectFileByIndex3ds(file->index);
-    PatchChunkLength3ds(start, GetFilePosition3ds());
-    WriteByteArray3ds(static_cast<uint32_t>(kTrailingBytes.size()), kTrailingBytes.data());
-    CloseFile3ds(file);
-    return ReadFileBytes("chunk.3ds");
 }
 
 // Opens the bytes as a file and returns a chunk of the tag that reads from it.
@@ -91,177 +73,109 @@ std::unique_ptr<Chunk3ds> ChunkInFile(uint32_t tag, const ByteList& bytes, uint3
     return chunk;
 }
 
-// Fills any layout with values that differ from each other and from the defaults.
-struct Filler {
-    uint32_t textLimit = 0;
-    uint32_t next = 1;
+// Bytes 01 02 03 ...: as floats they are small numbers, never NaN.
+ByteList Pattern(size_t count) {
+    ByteList bytes(count);
+    for (size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<unsigned char>(1 + i % 60);
+    }
+    return bytes;
+}
 
-    float F() { return static_cast<float>(next++) * 1.25f; }
-    int16_t S() { return static_cast<int16_t>(next++ * 257); }
-    uint16_t W() { return static_cast<uint16_t>(0xF000 + next++); }
-    uint8_t B() { return static_cast<uint8_t>(next++ * 3); }
-    Point3ds P() { return {F(), F(), F()}; }
-    std::string Name(uint32_t limit) {
-        std::string name = "N" + std::to_string(next++) + "abcdefghijklmnop";
-        return name.substr(0, limit);
-    }
-    KeyHeader3ds Key(uint16_t splineFlags) {
-        KeyHeader3ds header;
-        header.time = next++;
-        header.splineFlags = splineFlags;
-        // Only the floats whose flags are set reach the file.
-        header.tension = (splineFlags & kSplineTension3ds) ? F() : 0;
-        header.continuity = (splineFlags & kSplineContinuity3ds) ? F() : 0;
-        header.bias = (splineFlags & kSplineBias3ds) ? F() : 0;
-        header.easeTo = (splineFlags & kSplineEaseTo3ds) ? F() : 0;
-        header.easeFrom = (splineFlags & kSplineEaseFrom3ds) ? F() : 0;
-        return header;
-    }
-    void FillValue(Point3ds& value) { value = P(); }
-    void FillValue(RotationValue3ds& value) { value = {F(), F(), F(), F()}; }
-    void FillValue(float& value) { value = F(); }
-    void FillValue(std::string& value) { value = Name(10); }
-    void FillValue(NoValue3ds&) {}
+// The hex of a text of length letters and its zero byte.
+std::string Text(size_t length) {
+    return std::string(2 * length, '6') + "00";
+}
 
-    void operator()(LongData3ds& r) { r.value = -70000 - static_cast<int32_t>(next++); }
-    void operator()(ShortData3ds& r) { r.value = S(); }
-    void operator()(WordData3ds& r) { r.value = W(); }
-    void operator()(ByteData3ds& r) { r.value = B(); }
-    void operator()(FloatData3ds& r) { r.value = F(); }
-    void operator()(ColorFloatData3ds& r) { r = {F(), F(), F()}; }
-    void operator()(ColorByteData3ds& r) { r = {B(), B(), B()}; }
-    void operator()(PointData3ds& r) { r.point = P(); }
-    void operator()(StringData3ds& r) { r.text = Name(textLimit); }
-    void operator()(FogData3ds& r) { r = {F(), F(), F(), F()}; }
-    void operator()(LayeredFogData3ds& r) { r = {F(), F(), F(), 0x80000001u}; }
-    void operator()(OrthoViewData3ds& r) { r = {P(), F()}; }
-    void operator()(UserViewData3ds& r) { r = {P(), F(), F(), F(), F()}; }
-    void operator()(ViewportLayoutData3ds& r) {
-        for (int16_t& value : r.state) {
-            value = S();
-        }
-    }
-    void operator()(ViewportEntryData3ds& r) {
-        r = {{S(), S()}, S(), S(), S(), S(), W(), F(), P(), F(), F(), Name(10)};
-    }
-    void operator()(ViewportSizeData3ds& r) { r = {W(), W(), W(), W()}; }
-    void operator()(VertexListData3ds& r) { r.vertices = {P(), P(), P()}; }
-    void operator()(VertexFlagsData3ds& r) { r.flags = {W(), W()}; }
-    void operator()(FaceListData3ds& r) { r.faces = {{W(), W(), W(), W()}, {W(), W(), W(), W()}}; }
-    void operator()(MaterialGroupData3ds& r) { r = {Name(16), {W(), W(), W()}}; }
-    void operator()(TexVertsData3ds& r) { r.texVerts = {{F(), F()}, {F(), F()}}; }
-    void operator()(SmoothGroupsData3ds& r) { r.groups = {0xFFFFFFFFu, next++, 0x80000000u}; }
-    void operator()(LocalAxesData3ds& r) {
-        for (float& value : r.matrix) {
-            value = F();
-        }
-    }
-    void operator()(MappingIconData3ds& r) {
-        r.mapType = W();
-        r.tileX = F();
-        r.tileY = F();
-        r.iconPosition = P();
-        r.iconScaling = F();
-        for (float& value : r.iconMatrix) {
-            value = F();
-        }
-        r.planarWidth = F();
-        r.planarHeight = F();
-        r.cylinderHeight = F();
-    }
-    void operator()(RawData3ds& r) { r.bytes = {B(), 0, B(), 0xFF, B()}; }
-    void operator()(BoxMapData3ds& r) {
-        for (std::string& name : r.names) {
-            name = Name(16);
-        }
-    }
-    void operator()(SpotlightData3ds& r) { r = {P(), F(), F()}; }
-    void operator()(LightShadowData3ds& r) { r = {F(), F(), S()}; }
-    void operator()(CameraData3ds& r) { r = {P(), P(), F(), F()}; }
-    void operator()(CameraRangesData3ds& r) { r = {F(), F()}; }
-    void operator()(AutoReflectionData3ds& r) { r = {-3, 4, S(), 0xFFFFFFF0u, next++}; }
-    void operator()(FrameRangeData3ds& r) { r = {-5, static_cast<int32_t>(next++)}; }
-    void operator()(KeyframerHeaderData3ds& r) { r = {S(), "scene.prj", -30}; }
-    void operator()(NodeHeaderData3ds& r) { r = {Name(10), W(), W(), 0xFFFF}; }
-    void operator()(BoundingBoxData3ds& r) { r = {P(), P()}; }
-    template <typename Value> void operator()(TrackData3ds<Value>& r) {
-        r.flags = W();
-        r.reserved1 = next++;
-        r.reserved2 = 0xFFFFFFFFu;
-        for (uint16_t splineFlags : {0x00, 0x1F, 0x05}) {
-            TrackKey3ds<Value> key;
-            key.header = Key(splineFlags);
-            FillValue(key.value);
-            r.keys.push_back(key);
-        }
-    }
-};
+// A track with two keys, one without spline floats and one with all five,
+// each followed by the value.
+std::string Track(const std::string& value) {
+    return "0102 03040506 0708090A 02000000 0B0C0D0E 0000" + value +
+           "0F101112 1F00 13141516 1718191A 1B1C1D1E 1F202122 23242526" + value;
+}
 
+// Each data tag's record reads bytes and writes them back unchanged: a pattern
+// as long as a new record for the layouts of a fixed size, a sample for the
+// others. Texts are as long as their tag allows.
 TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
-    size_t tested = 0;
+    const std::pair<uint16_t, std::string> samples[] = {
+        {kTagVertexList3ds, "0200 0102030405060708090A0B0C 0D0E0F101112131415161718"},
+        {kTagVertexFlags3ds, "0200 0102 0304"},
+        {kTagFaceList3ds, "0200 0102 0304 0506 0708 090A 0B0C 0D0E 0F10"},
+        {kTagMaterialGroup3ds, Text(16) + "0200 0102 0304"},
+        {kTagTexVerts3ds, "0200 01020304 05060708 090A0B0C 0D0E0F10"},
+        {kTagSmoothGroups3ds, "01020304 05060708 090A0B0C"}, // counted by the chunk size
+        {kTagProcedureData3ds, "0102 0304 05"},              // every raw record
+        {kTagBoxMap3ds, Text(16) + Text(16) + Text(16) + Text(16) + Text(16) + Text(16)},
+        {kTagKeyframerHeader3ds, "0102" + Text(9) + "03040506"},
+        {kTagNodeHeader3ds, Text(10) + "0102 0304 0506"},
+        {kTagViewportEntry3ds,
+         "0102 0304 0506 0708 090A 0B0C 0D0E 0F101112 131415161718191A1B1C1D1E"
+         "1F202122 23242526" +
+             Text(10)}, // the camera name field
+        {kTagPositionTrack3ds, Track("27282930 31323334 35363738")},
+        {kTagRotationTrack3ds, Track("27282930 31323334 35363738 393A3B3C")},
+        {kTagFovTrack3ds, Track("27282930")},
+        {kTagMorphTrack3ds, Track(Text(10))},
+        {kTagHideTrack3ds, Track("")},
+    };
+    // The longest text of each text tag: names 10, bitmaps 12, materials and
+    // map files 16; extra-data texts end with their chunk.
+    const std::map<uint32_t, size_t> textLimits = {
+        {0x1100, 12}, {0x3080, 10}, {0x4000, 10}, {0x4181, 12}, {0x4653, 12}, {0x4654, 10},
+        {0x8002, 20}, {0x8003, 20}, {0xA000, 16}, {0xA300, 16}, {0xB011, 10}};
+    std::map<uint32_t, size_t> sizes;
+    for (const auto& [size, tags] : kNewRecordSizes) {
+        for (uint16_t tag : tags) {
+            sizes[tag] = size;
+        }
+    }
     for (const ChunkTagInfo3ds& info : ChunkTagTable3ds()) {
         if (info.kind != ChunkKind3ds::kData) {
             continue;
         }
         SCOPED_TRACE(::testing::Message() << "tag 0x" << std::hex << info.tag);
-        std::unique_ptr<Chunk3ds> written;
-        ChunkData3ds* record = NewChunkAndData3ds(&written, info.tag);
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(record->index(), info.layout);
-        ASSERT_TRUE(kNewRecordSizes.contains(info.tag));
-        EXPECT_EQ(EncodeRecord(*written).size(), kNewRecordSizes.at(info.tag));
-        std::visit(Filler{info.textLimit}, *record);
+        std::unique_ptr<Chunk3ds> chunk;
+        ChunkData3ds* newRecord = NewChunkAndData3ds(&chunk, info.tag);
+        ASSERT_NE(newRecord, nullptr);
+        EXPECT_EQ(newRecord->index(), info.layout);
+        ASSERT_EQ(sizes.count(info.tag), 1u);
+        EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
+        ByteList record = Pattern(sizes[info.tag]);
+        if (std::holds_alternative<StringData3ds>(*newRecord)) {
+            record = Hex(Text(textLimits.at(info.tag)).c_str());
+        }
+        for (const auto& [tag, hex] : samples) {
+            if (FindChunkTagInfo3ds(tag)->layout == info.layout) {
+                record = Hex(hex.c_str());
+            }
+        }
+        sizes.erase(info.tag);
 
-        const ByteList bytes = WriteFramed(*written);
+        // Loaded from between other bytes, behind a header the load skips.
+        ByteList bytes = Hex("EEEEEE 000000000000");
+        bytes.insert(bytes.end(), record.begin(), record.end());
+        bytes.insert(bytes.end(), {0xAA, 0xBB, 0xCC, 0xDD});
+        auto loaded = ChunkInFile(info.tag, bytes, static_cast<uint32_t>(6 + record.size()), 3);
+        ASSERT_NE(ReadChunkData3ds(loaded.get()), nullptr);
         ASSERT_FALSE(ErrorPending3ds);
-        // One chunk, whose length covers exactly the header and the record.
-        const auto chunks =
-            ReadChunkList(bytes, kLeadingBytes.size(), bytes.size() - kTrailingBytes.size());
-        ASSERT_EQ(chunks.size(), 1u);
-        EXPECT_EQ(chunks[0].tag, info.tag);
-
-        auto loaded = ChunkInFile(info.tag, bytes, chunks[0].length,
-                                  static_cast<uint32_t>(kLeadingBytes.size()));
-        ChunkData3ds* read = ReadChunkData3ds(loaded.get());
-        ASSERT_FALSE(ErrorPending3ds);
-        ASSERT_NE(read, nullptr);
-        EXPECT_EQ(*read, *record);
+        EXPECT_EQ(EncodeRecord(*loaded), record);
         CloseAllFiles3ds();
-        ++tested;
     }
-    EXPECT_EQ(tested, kNewRecordSizes.size());
+    EXPECT_TRUE(sizes.empty()) << "tags that are not data tags";
 }
 
+// A container's record is dropped; flags and unknown tags keep what they hold.
 TEST_F(ChunkData, NewRecordOfAContainerIsNoneAndFlagsKeepTheirs) {
-    std::unique_ptr<Chunk3ds> chunk;
-    NewChunkWithTag3ds(&chunk, kTagTriangleMesh3ds);
-    chunk->data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
-    EXPECT_EQ(NewChunkData3ds(chunk.get()), nullptr);
-    EXPECT_EQ(chunk->data, nullptr);
-
-    // Flags and unknown tags keep whatever they hold.
-    for (uint32_t tag : {uint32_t{kTagObjectHidden3ds}, uint32_t{0x1234}}) {
-        chunk->tag = tag;
-        chunk->data.reset();
-        EXPECT_EQ(NewChunkData3ds(chunk.get()), nullptr);
-        chunk->data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
-        EXPECT_EQ(NewChunkData3ds(chunk.get()), chunk->data.get());
-        EXPECT_EQ(*chunk->data, ChunkData3ds(RawData3ds{{1, 2}}));
+    for (uint32_t tag : {uint32_t{kTagTriangleMesh3ds}, uint32_t{kTagObjectHidden3ds}, 0x1234u}) {
+        Chunk3ds chunk;
+        chunk.tag = tag;
+        EXPECT_EQ(NewChunkData3ds(&chunk), nullptr);
+        chunk.data = std::make_unique<ChunkData3ds>(RawData3ds{{1, 2}});
+        const ChunkData3ds* kept = tag == kTagTriangleMesh3ds ? nullptr : chunk.data.get();
+        EXPECT_EQ(NewChunkData3ds(&chunk), kept);
+        EXPECT_EQ(chunk.data.get(), kept);
     }
-    EXPECT_FALSE(ErrorPending3ds);
-}
-
-// Views hold their target first in memory and their width first on disk.
-TEST_F(ChunkData, ViewRecordsWriteTheWidthFirst) {
-    std::unique_ptr<Chunk3ds> chunk;
-    auto* top = GetChunkData3ds<OrthoViewData3ds>(NewChunkAndData3ds(&chunk, kTagTopView3ds));
-    *top = {{1, 2, 3}, 100};
-    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000C842"                      // width 100
-                                        "0000803F 00000040 00004040")); // target 1, 2, 3
-    auto* user = GetChunkData3ds<UserViewData3ds>(NewChunkAndData3ds(&chunk, kTagUserView3ds));
-    *user = {{1, 2, 3}, 100, 20, 30, -1};
-    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000C842 0000A041 0000F041 000080BF" // 100, 20, 30, -1
-                                        "0000803F 00000040 00004040"));       // target 1, 2, 3
     EXPECT_FALSE(ErrorPending3ds);
 }
 
@@ -291,6 +205,9 @@ TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
     EXPECT_EQ(EncodeRecord(*chunk), (ByteList{0xDE, 0xAD, 0xBE, 0xEF}));
     chunk->size = 6;
     EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    chunk->size = 12; // more than the record holds
+    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_DATA});
 
     const ByteList file = Hex("3412 0A000000 01020304 05");
     auto loaded = ChunkInFile(0x1234, file, 10);
@@ -324,42 +241,50 @@ TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
     EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
     EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
 
+    // A record whose file is not open does not go to the current file instead.
+    File3ds* current = OpenFile3ds("current.bin", "w");
+    SetCurrentFile3ds(current);
+    WriteUByte3ds(0xEE);
     NewChunkAndData3ds(&chunk, kTagMeshVersion3ds);
     chunk->writeFileIndex = 200;
     WriteChunkData3ds(chunk.get());
+    CloseFile3ds(current);
     EXPECT_EQ(RaisedErrors(), Codes{ERR_WRITING_FILE});
+    EXPECT_EQ(ReadFileBytes("current.bin"), ByteList{0xEE});
 }
 
-TEST_F(ChunkData, LoadingRefusesCountsBeyondTheChunk) {
-    // A vertex count of 0xFFFF in a chunk that holds one vertex; a track claiming four
-    // billion keys; raw bytes whose chunk claims far more than the file holds.
-    const ByteList vertices = Hex("1041 14000000 FFFF 0000803F 0000803F 0000803F");
-    const ByteList track = Hex("20B0 14000000 0000 00000000 00000000 FFFFFFFF");
-    std::unique_ptr<Chunk3ds> chunks[] = {ChunkInFile(kTagVertexList3ds, vertices, 20),
-                                          ChunkInFile(kTagPositionTrack3ds, track, 20),
-                                          ChunkInFile(0x1234, vertices, 0xFFFFFFF0u)};
-    for (const auto& chunk : chunks) {
-        EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
-        EXPECT_EQ(chunk->data, nullptr);
-        EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_CHUNK});
+// Counts the chunk cannot back up are refused before anything is allocated;
+// a text beyond its limit is reported, an object name keeping what was read.
+TEST_F(ChunkData, LoadingRefusesCountsAndTextsBeyondTheChunk) {
+    struct Case {
+        uint32_t tag;
+        const char* bytes;
+        uint32_t size;
+        int32_t code;
+        bool kept;
+    };
+    const Case cases[] = {
+        // 0xFFFF vertices in room for one; four billion keys; far more bytes than the file.
+        {kTagVertexList3ds, "1041 14000000 FFFF 0000803F 0000803F 0000803F", 20, ERR_INVALID_CHUNK,
+         false},
+        {kTagPositionTrack3ds, "20B0 14000000 0000 00000000 00000000 FFFFFFFF", 20,
+         ERR_INVALID_CHUNK, false},
+        {0x1234, "3412 0A000000 01020304", 0xFFFFFFF0u, ERR_INVALID_CHUNK, false},
+        // One key, whose 18 bytes would run 8 bytes into what follows the chunk.
+        {kTagPositionTrack3ds,
+         "20B0 1E000000 0000 00000000 00000000 01000000 00000000 0000 00000000"
+         "AAAAAAAA AAAAAAAA AAAAAAAA",
+         30, ERR_INVALID_CHUNK, false},
+        // "Eleven_Char"; "abcdef" ending beyond its chunk.
+        {kTagNamedObject3ds, "0040 12000000 456C6576656E5F43686172 00", 18, ERR_READING_FILE, true},
+        {kTagExtraDataText3ds, "0380 09000000 616263646566 00", 9, ERR_READING_FILE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        auto chunk = ChunkInFile(c.tag, Hex(c.bytes), c.size);
+        EXPECT_EQ(ReadChunkData3ds(chunk.get()) != nullptr, c.kept);
+        EXPECT_EQ(TakeErrors(), std::vector<int32_t>{c.code});
     }
-}
-
-TEST_F(ChunkData, LoadingReportsTextsBeyondTheirLimits) {
-    // An object name of 11 characters; the record is kept with what could be read.
-    const ByteList object = Hex("0040 12000000 456C6576656E5F43686172 00"); // "Eleven_Char"
-    auto chunk = ChunkInFile(kTagNamedObject3ds, object, 18);
-    EXPECT_NE(ReadChunkData3ds(chunk.get()), nullptr);
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_READING_FILE});
-
-    // An extra-data text must end within its chunk.
-    const ByteList text = Hex("0380 09000000 616263646566 00"); // "abcdef"
-    chunk = ChunkInFile(kTagExtraDataText3ds, text, 9);
-    ReadChunkData3ds(chunk.get());
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_READING_FILE});
-    chunk = ChunkInFile(kTagExtraDataText3ds, text, 13);
-    EXPECT_EQ(*ReadChunkData3ds(chunk.get()), ChunkData3ds(StringData3ds{"abcdef"}));
-    EXPECT_FALSE(ErrorPending3ds);
 }
 
 TEST_F(ChunkData, RecordsAreLoadedOnceAndDroppedOnlyWhenAFileCanSupplyThem) {
@@ -386,22 +311,16 @@ TEST_F(ChunkData, RecordsAreLoadedOnceAndDroppedOnlyWhenAFileCanSupplyThem) {
     EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{ERR_READING_FILE});
 }
 
-TEST_F(ChunkData, CopiesOutliveTheirSource) {
-    auto source = std::make_unique<Chunk3ds>();
-    source->tag = kTagPositionTrack3ds;
-    std::visit(Filler{}, *NewChunkData3ds(source.get()));
-    const ChunkData3ds expected = *source->data;
-    auto copy = std::make_unique<Chunk3ds>();
-    CopyChunkData3ds(source.get(), copy.get());
-    source.reset();
-    ASSERT_EQ(GetChunkData3ds<PointTrackData3ds>(copy.get())->keys.size(), 3u);
-    EXPECT_EQ(*copy->data, expected);
-
-    // A copy that already holds a record keeps it.
-    auto other = std::make_unique<Chunk3ds>();
-    other->data = std::make_unique<ChunkData3ds>(LongData3ds{1});
-    CopyChunkData3ds(copy.get(), other.get());
-    EXPECT_EQ(*other->data, ChunkData3ds(LongData3ds{1}));
+TEST_F(ChunkData, CopyLeavesTheSourceAndNeverReplacesARecord) {
+    const ChunkData3ds track = PointTrackData3ds{7, 1, 2, {{{7, 1, 0.5f}, {1, 2, 3}}}};
+    Chunk3ds source, copy, other;
+    source.data = std::make_unique<ChunkData3ds>(track);
+    other.data = std::make_unique<ChunkData3ds>(LongData3ds{1});
+    CopyChunkData3ds(&source, &copy);
+    CopyChunkData3ds(&source, &other);
+    EXPECT_EQ(*source.data, track);
+    EXPECT_EQ(*copy.data, track);
+    EXPECT_EQ(*other.data, ChunkData3ds(LongData3ds{1}));
 }
 
 } // namespace
