@@ -36,6 +36,11 @@ struct ConversionContext {
     // Every area cut and written in this run, each allocated on its own so
     // that references handed out stay valid while the list grows.
     std::vector<std::unique_ptr<TextureArea>> textureAreas;
+    // Materials already put in this run's database, by texture number and by
+    // palette index. A repeated put would only replace a material with the
+    // same record, so it is skipped.
+    std::vector<bool> textureMaterialsPut;
+    std::array<bool, 256> colourMaterialsPut{};
     ConversionFailure failure; // set by the first failure; the run stops there
 };
 

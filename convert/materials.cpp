@@ -72,7 +72,11 @@ void AddUsedColour(ConversionContext& context, uint32_t paletteIndex) {
     AddOnce(context.usedColours, paletteIndex);
 }
 
-void PutTextureMaterial(Database3ds* db, uint32_t textureNumber) {
+void PutTextureMaterial(ConversionContext& context, Database3ds* db, uint32_t textureNumber) {
+    std::vector<bool>& put = context.textureMaterialsPut;
+    if (textureNumber < put.size() && put[textureNumber]) {
+        return;
+    }
     std::unique_ptr<Material3ds> material;
     InitMaterial3ds(&material);
     if (ErrorPending3ds) {
@@ -101,15 +105,22 @@ void PutTextureMaterial(Database3ds* db, uint32_t textureNumber) {
         return;
     }
     ReleaseMaterial3ds(&material);
+    if (textureNumber >= put.size()) {
+        put.resize(size_t{textureNumber} + 1, false);
+    }
+    put[textureNumber] = true;
 }
 
-void PutColourMaterial(const ConversionContext& context, Database3ds* db, uint32_t paletteIndex) {
+void PutColourMaterial(ConversionContext& context, Database3ds* db, uint32_t paletteIndex) {
+    const uint8_t index = static_cast<uint8_t>(paletteIndex);
+    if (context.colourMaterialsPut[index]) {
+        return;
+    }
     std::unique_ptr<Material3ds> material;
     InitMaterial3ds(&material);
     if (ErrorPending3ds) {
         return;
     }
-    const uint8_t index = static_cast<uint8_t>(paletteIndex);
     SetCommonValues(*material, ColourMaterialName(index));
     const PaletteEntry& entry = context.level.palette[index];
     material->diffuse = {static_cast<float>(entry.red * kPaletteComponentScale),
@@ -121,4 +132,5 @@ void PutColourMaterial(const ConversionContext& context, Database3ds* db, uint32
         return;
     }
     ReleaseMaterial3ds(&material);
+    context.colourMaterialsPut[index] = true;
 }

@@ -38,11 +38,12 @@ void AddUsedColour(ConversionContext& context, uint32_t paletteIndex);
 // texture map of "Text%03x.bmp" at full strength, tiled, alpha ignored,
 // summed-area filtered. Returns quietly when a toolkit error is pending after
 // the record's initialisation or the put; the caller looks at ErrorPending3ds
-// later.
-void PutTextureMaterial(Database3ds* db, uint32_t textureNumber);
+// later. A material already put in this run is not put again: it would be
+// the same record.
+void PutTextureMaterial(ConversionContext& context, Database3ds* db, uint32_t textureNumber);
 
 // Puts the material "Color%02x" of the low byte of paletteIndex: ambient 0.1
 // grey, diffuse the palette entry of the context's level (each 6-bit
 // component x 1/64), otherwise as PutTextureMaterial but without a map.
-// Errors as PutTextureMaterial.
-void PutColourMaterial(const ConversionContext& context, Database3ds* db, uint32_t paletteIndex);
+// Errors and repeats as PutTextureMaterial.
+void PutColourMaterial(ConversionContext& context, Database3ds* db, uint32_t paletteIndex);

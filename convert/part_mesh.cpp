@@ -114,7 +114,7 @@ bool Allocate(ConversionContext& context, std::vector<T>& out, size_t count, con
 }
 
 // Step 1: the texture materials, in ascending texture number.
-void PutTextureMaterials(Database3ds* db, const MeshRecord& mesh) {
+void PutTextureMaterials(ConversionContext& context, Database3ds* db, const MeshRecord& mesh) {
     std::vector<bool> used;
     auto mark = [&](uint16_t texture) {
         if (texture >= used.size()) {
@@ -130,7 +130,7 @@ void PutTextureMaterials(Database3ds* db, const MeshRecord& mesh) {
     }
     for (size_t texture = 0; texture < used.size(); ++texture) {
         if (used[texture]) {
-            PutTextureMaterial(db, static_cast<uint32_t>(texture));
+            PutTextureMaterial(context, db, static_cast<uint32_t>(texture));
         }
     }
 }
@@ -290,7 +290,7 @@ bool BuildMaterialGroups(ConversionContext& context, const MeshRecord& levelMesh
 
 bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
                 uint32_t partNumber, std::unique_ptr<Mesh3ds>* meshHandle) {
-    PutTextureMaterials(db, levelMesh);
+    PutTextureMaterials(context, db, levelMesh);
 
     const size_t vertexCount = levelMesh.vertices.size();
     const size_t faceCount = levelMesh.colouredTriangles.size() +
