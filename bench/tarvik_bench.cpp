@@ -32,10 +32,9 @@
 #include "bench/bench_levels.h"
 #include "bench/bench_table.h"
 #include "convert/body_parts.h"
+#include "convert/conversion_context.h"
 #include "convert/level_checks.h"
-#include "convert/materials.h"
 #include "convert/model_assembly.h"
-#include "convert/texture_bitmaps.h"
 #include "level/level_reader.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
@@ -99,12 +98,11 @@ bool LoadForConversion(benchmark::State& state, const std::string& path, LevelLo
 // level's faces, so the caller hands it a fresh copy of the meshes each time.
 std::unique_ptr<Database3ds> Convert(LevelData& level) {
     ClearErrors3ds();
-    ClearUsedLists();
-    ResetTextureAreaCache();
+    ConversionContext context(level);
     std::unique_ptr<Database3ds> db;
     InitDatabase3ds(db);
     CreateNewDatabase3ds(db.get(), kDatabaseMeshFile3ds);
-    ConvertModel(db.get(), level);
+    ConvertModel(context, db.get());
     return db;
 }
 
