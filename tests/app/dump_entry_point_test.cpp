@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/chunk_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
