@@ -1,6 +1,6 @@
 // A real importer reads the converted sample: assimp's command-line tool
 // (Debian's assimp-utils) imports KeshMesh.3ds and exports it as glTF, which
-// must name every part, material and bitmap and the camera. The expected
+// must hold every part, material and bitmap and the camera. The expected
 // materials come from the written file and the bitmaps beside it.
 // Skipped when assimp is not installed.
 
