@@ -108,33 +108,6 @@ TEST_F(ChunkTree, ResetOrAddChildKeepsTheNodeInPlace) {
     EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
 }
 
-TEST_F(ChunkTree, SearchCoversTheSubtreeButNotFollowingSiblings) {
-    auto parent = MakeChunk(kTagTriangleMesh3ds);
-    Chunk3ds* faces = AppendChild3ds(parent.get(), MakeChunk(kTagFaceList3ds));
-    Chunk3ds* group = AppendChild3ds(faces, MakeChunk(kTagMaterialGroup3ds));
-    Chunk3ds* smoothing = AppendChild3ds(parent.get(), MakeChunk(kTagSmoothGroups3ds));
-    Chunk3ds* laterFaces = AppendChild3ds(parent.get(), MakeChunk(kTagFaceList3ds));
-
-    EXPECT_EQ(FindChunk(faces, kTagFaceList3ds), faces);
-    EXPECT_EQ(FindChunk(faces, kTagMaterialGroup3ds), group);
-    EXPECT_EQ(FindChunk(faces, kTagSmoothGroups3ds), nullptr);
-    EXPECT_EQ(FindChunk(parent.get(), kTagMaterialGroup3ds), group);
-    EXPECT_EQ(FindChunk(parent.get(), kTagFaceList3ds), faces);
-    EXPECT_EQ(FindChunk(nullptr, kTagFaceList3ds), nullptr);
-
-    Chunk3ds* found = group;
-    SearchSiblings3ds(faces, kTagSmoothGroups3ds, &found);
-    EXPECT_EQ(found, smoothing);
-    SearchSiblings3ds(smoothing, kTagFaceList3ds, &found);
-    EXPECT_EQ(found, laterFaces);
-    SearchSiblings3ds(faces, kTagMaterialGroup3ds, &found);
-    EXPECT_EQ(found, nullptr);
-    EXPECT_FALSE(ErrorPending3ds);
-
-    SearchChunk3ds(parent.get(), kTagFaceList3ds, nullptr);
-    EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_ARG);
-}
-
 TEST_F(ChunkTree, DuplicateCopiesRecordsDeeplyButNotSiblings) {
     auto source = MakeChunk(kTagViewportLayout3ds);
     GetChunkData3ds<ViewportLayoutData3ds>(NewChunkData3ds(source.get()))->state[2] = 1;

@@ -345,11 +345,4 @@ TEST_F(FileIo, OpeningForReadingAFileOpenForWritingClosesTheWriter) {
     EXPECT_FALSE(ErrorPending3ds);
 }
 
-TEST_F(FileIo, BoundedLengthLooksNoFurtherThanItsLimit) {
-    EXPECT_EQ(BoundedLength3ds("abcd", 3), 4u);
-    EXPECT_EQ(BoundedLength3ds("abcde", 3), 0u);
-    EXPECT_EQ(BoundedLength3ds(nullptr, 3), 0u);
-    EXPECT_EQ(RaisedErrors(), Codes({ERR_STRING_TOO_LONG, ERR_INVALID_ARG}));
-}
-
 } // namespace
