@@ -200,6 +200,14 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
     }
 }
 
+TEST_F(DatabaseReader, RefusesAFileNotOpenForReading) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());
+    ReadDatabase3ds(nullptr, db.get());
+    EXPECT_EQ(TakeErrors(), std::vector<int32_t>(2, ERR_INVALID_ARG));
+}
+
 TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
     std::unique_ptr<Database3ds> scene = BuildEveryLayoutScene();
     Write(scene.get(), "scene.3ds");
