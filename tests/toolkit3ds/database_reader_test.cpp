@@ -105,19 +105,36 @@ std::vector<std::string> Hierarchy(Database3ds& db) {
     return lines;
 }
 
-TEST_F(DatabaseReader, ForeignNodeHierarchySurvivesTheRewrite) {
-    const std::string source = kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds";
-    std::unique_ptr<Database3ds> original = Read(source);
-    const std::vector<std::string> hierarchy = Hierarchy(*original);
-    EXPECT_EQ(hierarchy,
-              (std::vector<std::string>{"S < none", "Body < S", "Arm < Body", "Hand < Arm",
-                                        "Hand_tri_0 < Hand", "Arm_tri_0 < Arm", "Leg < Body",
-                                        "Leg_tri_0 < Leg", "Body_tri_0 < Body"}));
-    const Bytes copy = Write(original.get(), "copy.3ds");
-    std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
-    EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
-    // Once renumbered, the file keeps its bytes.
-    EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
+// An object node with its number and a header naming it and its parent's number.
+Bytes Node(const char* number, const char* nameAndParent) {
+    return ChunkBytes(kTagObjectNode3ds, ChunkBytes(kTagNodeId3ds, Hex(number)) +
+                                             ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)));
+}
+
+// Parents by position, in a foreign file without node numbers, and by numbers
+// out of order.
+TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
+    WriteFileBytes("numbered.3ds", ChunkBytes(kTagMeshFile3ds,
+                                              ChunkBytes(kTagKeyframer3ds,
+                                                         Node("0500", "4100 0000 0000 FFFF") +
+                                                             Node("0200", "4200 0000 0000 0500"))));
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds",
+         {"S < none", "Body < S", "Arm < Body", "Hand < Arm", "Hand_tri_0 < Hand",
+          "Arm_tri_0 < Arm", "Leg < Body", "Leg_tri_0 < Leg", "Body_tri_0 < Body"}},
+        {"numbered.3ds", {"A < none", "B < A"}},
+    };
+    for (const auto& [source, hierarchy] : cases) {
+        SCOPED_TRACE(source);
+        std::unique_ptr<Database3ds> original = Read(source);
+        EXPECT_EQ(Hierarchy(*original), hierarchy);
+        const Bytes copy = Write(original.get(), "copy.3ds");
+        std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
+        EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
+        // Once renumbered, the file keeps its bytes.
+        EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
+        ResetToolkit3ds();
+    }
 }
 
 Bytes Text(const char* text) {
