@@ -95,6 +95,12 @@ TEST(TarvikDump, WritesACopyButNeverOverItsSource) {
 
     EXPECT_EQ(Dump(dir, {"--write", "other.3ds", "broken.3ds"}).exitCode, 1);
     EXPECT_FALSE(std::filesystem::exists("other.3ds"));
+    // A copy that could not be written whole is removed (here the link to the full device).
+    if (std::filesystem::exists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", "full.3ds");
+        EXPECT_EQ(Dump(dir, {"--write", "full.3ds", "small.3ds"}).exitCode, 1);
+        EXPECT_FALSE(std::filesystem::is_symlink("full.3ds"));
+    }
 }
 
 TEST(TarvikDump, BothProgramsAnswerHelpAndVersion) {
