@@ -7,7 +7,7 @@
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 #include "toolkit3ds/file_io.h"
-#include "toolkit3ds/keyframer.h"
+#include "toolkit3ds/toolkit_state.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -46,16 +46,6 @@ std::vector<char> ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// Closes every toolkit file and clears all process-wide toolkit state.
-void ResetToolkit() {
-    do {
-        ClearErrors3ds();
-        CloseAllFiles3ds();
-    } while (GetFileTable3ds() != nullptr);
-    ClearErrors3ds();
-    FreeNodeList3ds();
-}
-
 // Reads the file, dumps its tree and writes it to copyPath; true when all went well.
 bool ReadDumpAndWrite(const std::string& path, const std::string& copyPath) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
@@ -76,7 +66,7 @@ bool ReadDumpAndWrite(const std::string& path, const std::string& copyPath) {
         written = !ErrorPending3ds;
     }
     ReleaseDatabase3ds(db);
-    ResetToolkit();
+    ResetToolkit3ds();
     return written;
 }
 
@@ -90,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    ResetToolkit();
+    ResetToolkit3ds();
     if (ReadDumpAndWrite(kInput, kCopy)) {
         // What the toolkit writes it reads again, and writes unchanged.
         if (!ReadDumpAndWrite(kCopy, kSecondCopy) || ReadBytes(kCopy) != ReadBytes(kSecondCopy)) {

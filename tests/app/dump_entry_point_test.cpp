@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/chunk_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
@@ -15,7 +14,8 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// A mesh file with one object of four points and one face.
+// A mesh file with one object of four points and one face, and a keyframer node
+// whose name holds a byte to escape.
 Bytes SmallFile(const char* vertexCount = "0400") {
     const Bytes mesh =
         ChunkBytes(kTagTriangleMesh3ds,
@@ -27,15 +27,19 @@ Bytes SmallFile(const char* vertexCount = "0400") {
                        ChunkBytes(kTagFaceList3ds, Hex("0100 0000 0100 0200 0700")));
     const Bytes editor = ChunkBytes(kTagMeshVersion3ds, Hex("03000000")) +
                          ChunkBytes(kTagNamedObject3ds, Hex("54726900") + mesh); // "Tri"
-    return ChunkBytes(kTagMeshFile3ds,
-                      ChunkBytes(kTagFileVersion3ds, Hex("03000000")) +
-                          ChunkBytes(kTagEditor3ds, editor) +
-                          ChunkBytes(kTagKeyframer3ds,
-                                     ChunkBytes(kTagKeyframerHeader3ds, Hex("0500 00 1E000000"))));
+    return ChunkBytes(
+        kTagMeshFile3ds,
+        ChunkBytes(kTagFileVersion3ds, Hex("03000000")) + ChunkBytes(kTagEditor3ds, editor) +
+            ChunkBytes(
+                kTagKeyframer3ds,
+                ChunkBytes(kTagKeyframerHeader3ds, Hex("0500 00 1E000000")) +
+                    ChunkBytes(kTagObjectNode3ds,
+                               ChunkBytes(kTagNodeId3ds, Hex("0000")) +
+                                   ChunkBytes(kTagNodeHeader3ds, Hex("547F6900 0000 0000 FFFF")))));
 }
 
 const char* const kSmallFileDump =
-    "0x4D4D mesh-file root (139 bytes)\n"
+    "0x4D4D mesh-file root (169 bytes)\n"
     "  0x0002 file version (10 bytes): 3\n"
     "  0x3D3D 3D editor section (104 bytes)\n"
     "    0x3D3E mesh version (10 bytes): 3\n"
@@ -43,8 +47,11 @@ const char* const kSmallFileDump =
     "      0x4100 triangle mesh (78 bytes)\n"
     "        0x4110 vertex list (56 bytes): 4 points: (0, 0, 0), (1, 0, 0), (0, 1, 0), ...\n"
     "        0x4120 face list (16 bytes): 1 face: (0 1 2, 0x7)\n"
-    "  0xB000 keyframer section (19 bytes)\n"
-    "    0xB00A keyframer header (13 bytes): revision 5, \"\", 30 frames\n";
+    "  0xB000 keyframer section (49 bytes)\n"
+    "    0xB00A keyframer header (13 bytes): revision 5, \"\", 30 frames\n"
+    "    0xB002 object node (30 bytes)\n"
+    "      0xB030 node number (8 bytes): 0\n"
+    "      0xB010 node header (16 bytes): \"T\\x7Fi\", flags 0x0 0x0, parent none\n";
 
 ProcessResult Dump(const ScopedTempDir& dir, const std::vector<std::string>& args) {
     std::vector<std::string> argv = {TARVIK_DUMP_EXE};
@@ -88,6 +95,12 @@ TEST(TarvikDump, WritesACopyButNeverOverItsSource) {
 
     EXPECT_EQ(Dump(dir, {"--write", "other.3ds", "broken.3ds"}).exitCode, 1);
     EXPECT_FALSE(std::filesystem::exists("other.3ds"));
+    // A copy that could not be written whole is removed (here the link to the full device).
+    if (std::filesystem::exists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", "full.3ds");
+        EXPECT_EQ(Dump(dir, {"--write", "full.3ds", "small.3ds"}).exitCode, 1);
+        EXPECT_FALSE(std::filesystem::is_symlink("full.3ds"));
+    }
 }
 
 TEST(TarvikDump, BothProgramsAnswerHelpAndVersion) {

@@ -74,14 +74,10 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
     LevelDescription old = DescribeSampleLevel();
     old.version = 32;
     WriteFileBytes("old.qlv", BuildLevel(old).bytes);
-    WriteFileBytes("tiny.qlv", {45, 0});
     const BuiltLevel built = BuildLevel(DescribeSampleLevel());
     const BlockPlace& rooms = FindBlock(built, "room 0 data");
     WriteFileBytes("cut.qlv", {built.bytes.begin(),
                                built.bytes.begin() + static_cast<ptrdiff_t>(rooms.offset + 3)});
-    std::vector<uint8_t> absurd = built.bytes;
-    PatchU32(absurd, FindBlock(built, "texture page count").offset, 0xffffffff);
-    WriteFileBytes("absurd.qlv", absurd);
 
     const std::string notLevel =
         " does not appear to be a valid QLV file, aborting...\n" + HelpText(TARVIK_EXE);
@@ -89,13 +85,9 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
         {"nowhere.qlv", "nowhere.qlv: No such file or directory\n"},
         {".", ".: Is a directory\n"},
         {"old.qlv", "old.qlv" + notLevel},
-        {"tiny.qlv", "tiny.qlv" + notLevel},
         {"cut.qlv", "cut.qlv: file ends inside the room 0 data at byte " +
                         std::to_string(rooms.offset) +
                         " (17 entries of 2 bytes need 34 bytes, 3 left)\n"},
-        {"absurd.qlv", "absurd.qlv: file ends inside the 8-bit texture pages at byte 1800 "
-                       "(4294967295 entries of 65536 bytes need 281474976645120 bytes, " +
-                           std::to_string(built.bytes.size() - 1800) + " left)\n"},
     };
     for (const auto& [name, message] : cases) {
         EXPECT_EQ(RunIn(dir, {name}).err, message);
@@ -109,22 +101,10 @@ TEST(EntryPoint, LevelThatCannotBeConvertedLeavesEarlierOutputsAlone) {
 
     LevelDescription fewMeshes = DescribeSampleLevel();
     fewMeshes.meshes.resize(35);
-    LevelDescription badTexture = DescribeSampleLevel();
-    badTexture.meshes[33].texturedQuads[0].texture = 4000;
-    LevelDescription badPointer = DescribeSampleLevel();
-    badPointer.meshPointers = BuildLevel(badPointer).meshStarts;
-    (*badPointer.meshPointers)[7] = 0xFFFFFFFF;
-    const std::pair<const LevelDescription*, std::string> cases[] = {
-        {&fewMeshes, "level.qlv: the level holds 35 meshes, the character needs 36\n"},
-        {&badTexture, "level.qlv: mesh 33, textured quad 0: object texture 4000 is out of range "
-                      "(the level has " +
-                          std::to_string(badTexture.objectTextures.size()) + " object textures)\n"},
-        {&badPointer, "level.qlv: mesh 7: its data runs past the end of the mesh words\n"},
-    };
-    for (const auto& [level, message] : cases) {
-        WriteFileBytes("level.qlv", BuildLevel(*level).bytes);
-        EXPECT_EQ(RunIn(dir, {"level.qlv"}).err, message);
-    }
+    // The checks' other messages are the level checks' own tests.
+    WriteFileBytes("level.qlv", BuildLevel(fewMeshes).bytes);
+    EXPECT_EQ(RunIn(dir, {"level.qlv"}).err,
+              "level.qlv: the level holds 35 meshes, the character needs 36\n");
 }
 
 } // namespace

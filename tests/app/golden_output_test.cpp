@@ -153,6 +153,8 @@ TEST(GoldenOutput, SecondRunInOneProcessGivesTheExpectedFiles) {
         EXPECT_EQ(RunConversion(first), kToolkitErrorExit);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
                   std::string(ErrorMessage3ds(ERR_INVALID_DATA)) + "\n");
+        // The error list stays as it was printed.
+        EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_DATA);
         // It cut textures 0 and 1, which the golden level uses as well.
         EXPECT_TRUE(std::filesystem::exists("Text001.bmp"));
     }

@@ -1,17 +1,6 @@
 #include "tests/support/toolkit_state.h"
 
 #include "toolkit3ds/errors.h"
-#include "toolkit3ds/file_io.h"
-#include "toolkit3ds/keyframer.h"
-
-void ResetToolkitState() {
-    do {
-        ClearErrors3ds();
-        CloseAllFiles3ds();
-    } while (GetFileTable3ds() != nullptr);
-    ClearErrors3ds();
-    FreeNodeList3ds();
-}
 
 std::vector<int32_t> RaisedErrors() {
     std::vector<int32_t> codes;

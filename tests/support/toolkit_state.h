@@ -1,13 +1,10 @@
 #pragma once
-// Toolkit state for tests: every test starts and ends with no error pending,
-// no file open and an empty keyframer node list.
+// The toolkit's error list for tests; ResetToolkit3ds starts each test afresh.
+
+#include "toolkit3ds/toolkit_state.h"
 
 #include <cstdint>
 #include <vector>
-
-// Clears the errors, closes every toolkit file (a failed close still frees its
-// record) and empties the node list.
-void ResetToolkitState();
 
 // The codes of the filled error entries, oldest first.
 std::vector<int32_t> RaisedErrors();

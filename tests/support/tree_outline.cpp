@@ -135,10 +135,25 @@ std::vector<unsigned char> Hex(const char* digits) {
     return bytes;
 }
 
+std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body) {
+    const auto length = static_cast<uint32_t>(kChunkHeaderSize3ds + body.size());
+    std::vector<unsigned char> bytes = {
+        static_cast<unsigned char>(tag),          static_cast<unsigned char>(tag >> 8),
+        static_cast<unsigned char>(length),       static_cast<unsigned char>(length >> 8),
+        static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
+    return bytes + body;
+}
+
+std::vector<unsigned char> operator+(std::vector<unsigned char> a,
+                                     const std::vector<unsigned char>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 void ToolkitTest::SetUp() {
-    ResetToolkitState();
+    ResetToolkit3ds();
 }
 
 void ToolkitTest::TearDown() {
-    ResetToolkitState();
+    ResetToolkit3ds();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests of the toolkit: build and look at a chunk tree in memory,
-// compare two trees and encode a subtree with the toolkit's writer.
+// compare two trees, encode a subtree with the toolkit's writer and spell out
+// the bytes of test inputs.
 
 #include "tests/support/temp_dir.h"
 #include "tests/support/toolkit_state.h"
@@ -58,9 +59,15 @@ std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk);
 
 // Bytes from hexadecimal digits; spaces are skipped: Hex("4D4D 06000000").
 std::vector<unsigned char> Hex(const char* digits);
+// One chunk for a test input: the header with the length that covers the
+// body, then the body: ChunkBytes(0x0002, Hex("03000000")).
+std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body = {});
+// The bytes of a and then of b.
+std::vector<unsigned char> operator+(std::vector<unsigned char> a,
+                                     const std::vector<unsigned char>& b);
 
 // A fixture that starts and ends each test with the toolkit's state reset
-// (ResetToolkitState) and runs it in a fresh temporary working directory.
+// (ResetToolkit3ds) and runs it in a fresh temporary working directory.
 class ToolkitTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,11 +1,9 @@
 #include "toolkit3ds/database_reader.h"
 
 #include "tests/support/allocation_hooks.h"
-#include "tests/support/chunk_reader.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
-#include "tools/levelbuilder/sample_level.h"
 #include "tools/scenebuilder/every_layout_scene.h"
 
 #include <gtest/gtest.h>
@@ -58,17 +56,15 @@ void CollectLayouts(Chunk3ds* chunk, std::set<uint8_t>& layouts) {
     }
 }
 
-TEST_F(DatabaseReader, ConvertedLevelsAndEveryLayoutRoundTripByteForByte) {
-    WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
-    ASSERT_EQ(RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path()).exitCode, 0);
+TEST_F(DatabaseReader, GoldenFileAndEveryLayoutRoundTripByteForByte) {
     std::unique_ptr<Database3ds> scene = BuildEveryLayoutScene();
     Write(scene.get(), "scene.3ds");
 
-    for (const std::string& path : {kSourceDir + "/tests/golden/KeshMesh.3ds",
-                                    std::string("KeshMesh.3ds"), std::string("scene.3ds")}) {
+    for (const std::string& path :
+         {kSourceDir + "/tests/golden/KeshMesh.3ds", std::string("scene.3ds")}) {
         SCOPED_TRACE(path);
         EXPECT_TRUE(RoundTrip(path) == ReadFileBytes(path));
-        ResetToolkitState();
+        ResetToolkit3ds();
     }
 
     // The scene holds every layout, and the name indexes work on what was read.
@@ -109,19 +105,36 @@ std::vector<std::string> Hierarchy(Database3ds& db) {
     return lines;
 }
 
-TEST_F(DatabaseReader, ForeignNodeHierarchySurvivesTheRewrite) {
-    const std::string source = kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds";
-    std::unique_ptr<Database3ds> original = Read(source);
-    const std::vector<std::string> hierarchy = Hierarchy(*original);
-    EXPECT_EQ(hierarchy,
-              (std::vector<std::string>{"S < none", "Body < S", "Arm < Body", "Hand < Arm",
-                                        "Hand_tri_0 < Hand", "Arm_tri_0 < Arm", "Leg < Body",
-                                        "Leg_tri_0 < Leg", "Body_tri_0 < Body"}));
-    const Bytes copy = Write(original.get(), "copy.3ds");
-    std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
-    EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
-    // Once renumbered, the file keeps its bytes.
-    EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
+// An object node with its number and a header naming it and its parent's number.
+Bytes Node(const char* number, const char* nameAndParent) {
+    return ChunkBytes(kTagObjectNode3ds, ChunkBytes(kTagNodeId3ds, Hex(number)) +
+                                             ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)));
+}
+
+// Parents by position, in a foreign file without node numbers, and by numbers
+// out of order.
+TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
+    WriteFileBytes("numbered.3ds", ChunkBytes(kTagMeshFile3ds,
+                                              ChunkBytes(kTagKeyframer3ds,
+                                                         Node("0500", "4100 0000 0000 FFFF") +
+                                                             Node("0200", "4200 0000 0000 0500"))));
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds",
+         {"S < none", "Body < S", "Arm < Body", "Hand < Arm", "Hand_tri_0 < Hand",
+          "Arm_tri_0 < Arm", "Leg < Body", "Leg_tri_0 < Leg", "Body_tri_0 < Body"}},
+        {"numbered.3ds", {"A < none", "B < A"}},
+    };
+    for (const auto& [source, hierarchy] : cases) {
+        SCOPED_TRACE(source);
+        std::unique_ptr<Database3ds> original = Read(source);
+        EXPECT_EQ(Hierarchy(*original), hierarchy);
+        const Bytes copy = Write(original.get(), "copy.3ds");
+        std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
+        EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
+        // Once renumbered, the file keeps its bytes.
+        EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
+        ResetToolkit3ds();
+    }
 }
 
 Bytes Text(const char* text) {
@@ -163,7 +176,8 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK},
         {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK},
         {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK},
-        {"sub-chunk longer than its parent", Hex("4D4D 0C000000 3D3D 07000000"), ERR_INVALID_CHUNK},
+        {"sub-chunk one byte longer than its parent", Hex("4D4D 0C000000 7777 07000000"),
+         ERR_INVALID_CHUNK},
         {"bytes behind the last sub-chunk", ChunkBytes(kTagMeshFile3ds, next + Hex("010203")),
          ERR_INVALID_CHUNK},
         {"nesting too deep", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds)),
@@ -199,8 +213,16 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         EXPECT_EQ(TakeErrors(), (std::vector<int32_t>{cause, ERR_READING_DATABASE}));
         // Nothing larger than the file, or the file's stream buffer.
         EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
-        ResetToolkitState();
+        ResetToolkit3ds();
     }
+}
+
+TEST_F(DatabaseReader, RefusesAFileNotOpenForReading) {
+    std::unique_ptr<Database3ds> db;
+    InitDatabase3ds(db);
+    ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());
+    ReadDatabase3ds(nullptr, db.get());
+    EXPECT_EQ(TakeErrors(), std::vector<int32_t>(2, ERR_INVALID_ARG));
 }
 
 TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
@@ -208,7 +230,7 @@ TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
     Write(scene.get(), "scene.3ds");
     std::unique_ptr<Database3ds> db;
     const int failures = SweepAllocationFaults(
-        [] { ResetToolkitState(); },
+        [] { ResetToolkit3ds(); },
         [&db] {
             db.reset();
             InitDatabase3ds(db);
