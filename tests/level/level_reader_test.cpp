@@ -113,8 +113,8 @@ TEST(LevelReader, ReadsTheFixedHeadAtItsOffsets) {
     const LevelLoadResult result = ReadLevel(bytes);
     ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
     const LevelData& level = result.level;
-    EXPECT_EQ((std::vector<int>{level.palette[0].red, level.palette[0].green,
-                                level.palette[0].blue, level.palette[255].blue}),
+    EXPECT_EQ((std::vector<int>{level.palette[0].red, level.palette[0].green, level.palette[0].blue,
+                                level.palette[255].blue}),
               (std::vector<int>{63, 1, 2, 62}));
     ASSERT_EQ(level.texturePages8.size(), kPageBytes8);
     ASSERT_EQ(level.texturePages16.size(), kPageBytes16);
@@ -168,8 +168,8 @@ std::vector<Damaged> DamagedLevels() {
     d = LevelDescription{};
     d.meshes = {large};
     d.meshPointers = std::vector<uint32_t>(50, 0);
-    cases.push_back({"pointers within the allowance", BuildLevel(d).bytes, LevelLoadStatus::Loaded,
-                     ""});
+    cases.push_back(
+        {"pointers within the allowance", BuildLevel(d).bytes, LevelLoadStatus::Loaded, ""});
     d.meshPointers = std::vector<uint32_t>(40000, 0);
     built = BuildLevel(d);
     cases.push_back({"pointers beyond the allowance", built.bytes, LevelLoadStatus::Unreadable,
@@ -240,8 +240,8 @@ TEST(LevelReader, AbsurdCountsAreRefusedBeforeAllocatingForThem) {
     for (size_t i = 0; i < blocks.size(); ++i) {
         const BlockPlace& count = blocks[i];
         // The entries a count counts: the next block that is not a count.
-        const auto entries = std::find_if_not(blocks.begin() + static_cast<ptrdiff_t>(i) + 1,
-                                              blocks.end(), IsCount);
+        const auto entries =
+            std::find_if_not(blocks.begin() + static_cast<ptrdiff_t>(i) + 1, blocks.end(), IsCount);
         // A sector count times a zero count along the other axis is no count at all.
         const bool noSectors =
             count.name.find("sector count") != std::string::npos && entries->size == 0;
@@ -262,10 +262,10 @@ TEST(LevelReader, AbsurdCountsAreRefusedBeforeAllocatingForThem) {
             const LevelLoadResult result = ReadChecked(damaged.bytes);
             ASSERT_EQ(result.status, LevelLoadStatus::Unreadable);
             // Rooms are read one by one until one does not fit.
-            const std::string where = count.name == "room count"
-                                          ? ""
-                                          : entries->name + " at byte " +
-                                                std::to_string(entries->offset) + " (";
+            const std::string where =
+                count.name == "room count"
+                    ? ""
+                    : entries->name + " at byte " + std::to_string(entries->offset) + " (";
             EXPECT_PRED2(StartsWith, result.problem, "file ends inside the " + where);
         }
     }
