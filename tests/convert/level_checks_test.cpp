@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "level/level_reader.h"
-#include "tools/levelbuilder/sample_level.h"
-
 namespace {
 
 MeshRecord MakeSquareMesh() {
@@ -66,8 +63,10 @@ TEST(LevelChecks, AcceptsWhatTheConversionCanRead) {
     hips.texturedTriangles[0].corners = {2, 1, 0};
     EXPECT_EQ(CheckLevelForConversion(level), "");
 
-    // More meshes than the character needs.
+    // More meshes than the character needs, and mesh decoding that stopped
+    // after the last body part.
     level.meshes.resize(500);
+    level.meshDecodingStop = kRequiredMeshCount;
     EXPECT_EQ(CheckLevelForConversion(level), "");
 }
 
@@ -107,6 +106,14 @@ TEST(LevelChecks, RejectsTheFirstIndexTheConversionCannotFollow) {
         {[](LevelData& l) { l.texturePages8.clear(); },
          "mesh 0, textured quad 0: object texture 1 lies on texture page 1 (the level has 0 "
          "texture pages)"},
+        // Mesh decoding stopped there, leaving that mesh and every later one
+        // empty; a mesh that is no body part stops it before the ponytail.
+        {[](LevelData& l) { l.meshDecodingStop = 7; },
+         "mesh 7: its data runs past the end of the mesh words"},
+        {[](LevelData& l) { l.meshDecodingStop = 20; },
+         "mesh 20: its data runs past the end of the mesh words"},
+        {[](LevelData& l) { l.meshDecodingStop = 35; },
+         "mesh 35: its data runs past the end of the mesh words"},
     };
     for (const Case& c : cases) {
         LevelData level = MakeLevel();
@@ -117,80 +124,24 @@ TEST(LevelChecks, RejectsTheFirstIndexTheConversionCannotFollow) {
 
 TEST(LevelChecks, LimitsVerticesAfterCornerSplittingAndFaces) {
     // Vertices 1 and 2 are used three times each, 0 and 3 twice: six copies.
-    const std::vector<QuadFace> quads = {{{0, 1, 2, 3}, 0}};
+    const std::vector<QuadFace> quad = {{{0, 1, 2, 3}, 0}};
     const std::vector<TriangleFace> triangles = {{{0, 1, 2}, 0}, {{2, 1, 3}, 0}};
-    LevelData level = MakeLevel();
-    level.meshes[5] = MakeLargeMesh(32762, quads, triangles);
-    EXPECT_EQ(CheckLevelForConversion(level), "");
-    level.meshes[5] = MakeLargeMesh(32763, quads, triangles);
-    EXPECT_EQ(CheckLevelForConversion(level),
-              "mesh 5: 32769 vertices once shared corners are split, more than 32768");
-    // Unused vertices count as well.
-    level.meshes[5] = MakeLargeMesh(32769, {}, {});
-    EXPECT_EQ(CheckLevelForConversion(level),
-              "mesh 5: 32769 vertices once shared corners are split, more than 32768");
-
-    // A quad makes two faces: 32767 quads and a triangle make 65535 faces,
-    // which pass the face limit (and then fail the vertex limit).
-    level.meshes[5] =
-        MakeLargeMesh(4, std::vector<QuadFace>(32767, {{0, 1, 2, 3}, 0}), {{{0, 1, 2}, 0}});
-    EXPECT_EQ(CheckLevelForConversion(level),
-              "mesh 5: 131071 vertices once shared corners are split, more than 32768");
-    level.meshes[5] = MakeLargeMesh(4, std::vector<QuadFace>(32768, {{0, 1, 2, 3}, 0}), {});
-    EXPECT_EQ(CheckLevelForConversion(level), "mesh 5: 65536 faces, more than 65535");
-}
-
-namespace {
-
-void PointTo(BuiltLevel& built, size_t mesh, uint32_t pointer) {
-    PatchU32(built.bytes, FindBlock(built, "mesh pointers").offset + 4 * mesh, pointer);
-}
-
-} // namespace
-
-// Mesh decoding stops at the first mesh whose data leaves the mesh words and
-// leaves it and every later mesh empty; that may only pass when no body part
-// is among them.
-TEST(LevelChecks, RefusesMeshDecodingThatStopsAtOrBeforeABodyPart) {
-    struct Case {
-        size_t meshCount;
-        void (*damage)(BuiltLevel&);
-        const char* problem;
+    const std::string split = " vertices once shared corners are split, more than 32768";
+    const std::pair<MeshRecord, std::string> cases[] = {
+        {MakeLargeMesh(32762, quad, triangles), ""},
+        {MakeLargeMesh(32763, quad, triangles), "mesh 5: 32769" + split},
+        // Unused vertices count as well.
+        {MakeLargeMesh(32769, {}, {}), "mesh 5: 32769" + split},
+        // A quad makes two faces: 32767 quads and a triangle make 65535 faces,
+        // which pass the face limit (and then fail the vertex limit).
+        {MakeLargeMesh(4, std::vector<QuadFace>(32767, quad[0]), {triangles[0]}),
+         "mesh 5: 131071" + split},
+        {MakeLargeMesh(4, std::vector<QuadFace>(32768, quad[0]), {}),
+         "mesh 5: 65536 faces, more than 65535"},
     };
-    const Case cases[] = {
-        {40,
-         [](BuiltLevel& b) {
-             PointTo(b, 7, static_cast<uint32_t>(FindBlock(b, "mesh words").size));
-         },
-         "mesh 7: its data runs past the end of the mesh words"},
-        // Position + 10 wraps round to 4 in 32-bit arithmetic.
-        {40, [](BuiltLevel& b) { PointTo(b, 30, 0xFFFFFFFA); },
-         "mesh 30: its data runs past the end of the mesh words"},
-        // Not a body part, but it stops the decoding before the ponytail.
-        {40, [](BuiltLevel& b) { PointTo(b, 20, 0xFFFFFFFF); },
-         "mesh 20: its data runs past the end of the mesh words"},
-        // Mesh 35 comes last in the mesh words; one more coloured triangle
-        // than its bytes hold.
-        {36,
-         [](BuiltLevel& b) {
-             const BlockPlace& words = FindBlock(b, "mesh words");
-             const size_t triangles = DescribeSampleLevel().meshes[35].colouredTriangles.size();
-             const size_t count = words.offset + words.size - 8 * triangles - 2;
-             ASSERT_EQ(b.bytes[count] | b.bytes[count + 1] << 8, static_cast<int>(triangles));
-             PatchU16(b.bytes, count, static_cast<uint16_t>(triangles + 1));
-         },
-         "mesh 35: its data runs past the end of the mesh words"},
-        // After the last body part decoding still stops silently.
-        {40, [](BuiltLevel& b) { PointTo(b, 36, 0xFFFFFFFF); }, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.problem);
-        LevelDescription description = DescribeSampleLevel();
-        description.meshes.resize(c.meshCount);
-        BuiltLevel built = BuildLevel(description);
-        c.damage(built);
-        const LevelLoadResult loaded = ReadLevel(built.bytes);
-        ASSERT_EQ(loaded.status, LevelLoadStatus::Loaded);
-        EXPECT_EQ(CheckLevelForConversion(loaded.level), c.problem);
+    for (const auto& [mesh, problem] : cases) {
+        LevelData level = MakeLevel();
+        level.meshes[5] = mesh;
+        EXPECT_EQ(CheckLevelForConversion(level), problem);
     }
 }

@@ -1,17 +1,9 @@
 #include "convert/model_assembly.h"
 
 #include <bit>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "convert/conversion_context.h"
-#include "level/level_reader.h"
-#include "tests/support/tree_outline.h"
-#include "toolkit3ds/chunk_tags.h"
-#include "toolkit3ds/errors.h"
-#include "tools/levelbuilder/sample_level.h"
 
 namespace {
 
@@ -34,7 +26,8 @@ Point3ds Posed(Point3ds vertex, uint32_t meshNumber) {
 } // namespace
 
 // Expected bits computed separately, step by step as documented. The end-to-end
-// test poses every part; these pin the steps' rounding where it shows.
+// test poses every part; these pin the steps' rounding where it shows. A part
+// without vertices is run through the run sequence's test.
 TEST(Pose, PosesInSixStepsEachStoredAsFloats) {
     // The origin of the hips: the offset (0, -2, 0), turned about Y by
     // 3.141592653589 and about X by -1.5707963267945, ends near (0, 0, -2),
@@ -49,24 +42,4 @@ TEST(Pose, PosesInSixStepsEachStoredAsFloats) {
     // A ponytail piece turns about X only.
     EXPECT_EQ(Bits(Posed(ModelUnits(-50, 20, -7), 35)),
               (std::vector<uint32_t>{0x40A00000, 0x412D4D56, 0x4037C914}));
-}
-
-class ModelAssembly : public ToolkitTest {};
-
-TEST_F(ModelAssembly, PartWithoutVerticesStopsTheRunAtItsPut) {
-    LevelDescription description = DescribeSampleLevel();
-    description.meshes[3] = BuilderMesh{}; // "L Foot"
-    LevelData level = ReadLevel(BuildLevel(description).bytes).level;
-    auto db = MakeDatabase();
-    ConversionContext context(level);
-    ConvertModel(context, db.get());
-    EXPECT_FALSE(context.failure.happened);
-
-    // The centring raises the error; the put after it finds it pending.
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{ERR_INVALID_DATA});
-    ClearErrors3ds();
-    EXPECT_NE(ObjectByName(*db, "L Calf"), nullptr);
-    EXPECT_EQ(ObjectByName(*db, "L Foot"), nullptr);
-    EXPECT_EQ(ObjectByName(*db, "R Thigh"), nullptr);
-    EXPECT_EQ(FindChunk(db->root.get(), kTagDefaultView3ds), nullptr);
 }

@@ -22,15 +22,16 @@ namespace {
 inline constexpr Vertex16 kUp = {0, 0, 16384};
 inline constexpr Vertex16 kDown = {0, 0, -16384};
 
-// Object textures on page 0: texture 0 spans columns 16..47 and rows 32..63
-// (32 x 32); textures 1..16 are one pixel each.
+// Object textures on page 0: the first three corners of texture 0 span
+// columns 20..22 and rows 10..12 (thirds do not fit a float); textures 1..16
+// are one pixel each.
 LevelData MakeLevel() {
     LevelData level;
     level.texturePages8.assign(kPageBytes8, 0x11);
     level.objectTextures.resize(17);
     // Corners as (0, x pixel, 0, y pixel).
     level.objectTextures[0].vertices = {
-        {{0, 16, 0, 32}, {0, 47, 0, 32}, {0, 47, 0, 63}, {0, 16, 0, 63}}};
+        {{0, 20, 0, 10}, {0, 22, 0, 11}, {0, 21, 0, 12}, {0, 20, 0, 12}}};
     return level;
 }
 
@@ -118,15 +119,17 @@ TEST_F(PartMesh, CopiesSharedVerticesForAllButTheLastCorner) {
     EXPECT_EQ(levelMesh.texturedTriangles[0].corners, (std::array<uint16_t, 3>{0, 4, 5}));
 
     // Each corner has its own texture vertex: corners 0, 1, 2 of texture 0
-    // are (16, 32), (47, 32), (47, 63) in its 32 x 32 area.
+    // are (0, 0), (2, 1), (1, 2) in its 3 x 3 area. A triangle's v is 1 less
+    // the row's quotient rounded to a float: 1 - float(1/3) lies halfway
+    // between two floats and rounds to the even one, below float(2/3).
     EXPECT_EQ(mesh->texVertexCount, 6);
     EXPECT_EQ(Bits(mesh->texVertices), (std::vector<uint32_t>{
                                            0x00000000, 0x3F800000, // 0: (0, 1)
-                                           0x3F780000, 0x3F800000, // 1: (31/32, 1)
+                                           0x3F2AAAAB, 0x3F2AAAAA, // 1: (2/3, 2/3)
                                            0x00000000, 0x3F800000, // 2: (0, 1)
-                                           0x3F780000, 0x3D000000, // 3: (31/32, 1/32)
-                                           0x3F780000, 0x3F800000, // 4: as 1
-                                           0x3F780000, 0x3D000000, // 5: as 3
+                                           0x3EAAAAAB, 0x3EAAAAAA, // 3: (1/3, 1/3)
+                                           0x3F2AAAAB, 0x3F2AAAAA, // 4: as 1
+                                           0x3EAAAAAB, 0x3EAAAAAA, // 5: as 3
                                        }));
 }
 
@@ -177,25 +180,6 @@ TEST_F(PartMesh, GroupsFollowFirstUseWhileTextureMaterialsAscend) {
               (std::vector<std::string>{"Text003.bmp", "Text00a.bmp", "Text010.bmp"}));
     EXPECT_EQ(context.usedTextures, (std::vector<uint32_t>{10, 3, 16}));
     EXPECT_EQ(context.usedColours, (std::vector<uint32_t>{15, 5}));
-}
-
-TEST_F(PartMesh, GroupsAndUsedListsGrowPastFiveHundredTwelve) {
-    MeshRecord levelMesh;
-    levelMesh.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}};
-    levelMesh.normals.assign(3, kUp);
-    levelMesh.colouredTriangles.assign(600, {{0, 1, 2}, 0x0F});
-    level.objectTextures.resize(520);
-    for (uint16_t texture = 0; texture < 520; ++texture) {
-        levelMesh.texturedTriangles.push_back({{0, 1, 2}, texture});
-    }
-
-    const auto mesh = Build(levelMesh);
-    ASSERT_EQ(mesh->matGroupCount, 521);
-    EXPECT_EQ(mesh->matGroups[519].name, "Text207");
-    EXPECT_EQ(mesh->matGroups[519].faces, std::vector<uint16_t>{519});
-    EXPECT_EQ(mesh->matGroups[520].name, "Color0f");
-    EXPECT_EQ(mesh->matGroups[520].faces.size(), 600u);
-    EXPECT_EQ(mesh->matGroups[520].faces.back(), 1119);
 }
 
 TEST_F(PartMesh, EveryFailedAllocationEndsCleanly) {

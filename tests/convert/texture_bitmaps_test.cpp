@@ -55,10 +55,6 @@ Bytes Expected3x2File() {
     return bytes;
 }
 
-uint32_t ReadU32(const Bytes& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
-}
-
 // Left, top, width and height.
 std::array<int32_t, 4> Rectangle(const TextureArea& area) {
     return {area.left, area.top, area.width, area.height};
@@ -89,10 +85,6 @@ TEST_F(TextureBitmaps, CutsTheSmallestRectangleOfTheCountedCorners) {
     }
 }
 
-TEST_F(TextureBitmaps, EncodesHeaderPaletteAndBottomUpPaddedRows) {
-    EXPECT_EQ(EncodeTextureBitmap(CutTextureArea(level, 3, kTriangleArea)), Expected3x2File());
-}
-
 TEST_F(TextureBitmaps, PadsRowsToMultiplesOfFourWithZeros) {
     // The area spans columns 0..right of rows 7..9 of a page of 0xEE.
     for (const auto& [right, rowBytes] :
@@ -105,15 +97,13 @@ TEST_F(TextureBitmaps, PadsRowsToMultiplesOfFourWithZeros) {
         const uint32_t width = right + 1u;
         SCOPED_TRACE(width);
         ASSERT_EQ(bytes.size(), 1078 + 3 * rowBytes);
-        EXPECT_EQ(ReadU32(bytes, 2), bytes.size());
-        EXPECT_EQ(ReadU32(bytes, 18), width);
-        EXPECT_EQ(ReadU32(bytes, 34), 3 * rowBytes);
         for (uint32_t i = 0; i < 3 * rowBytes; ++i) {
             EXPECT_EQ(bytes[1078 + i], i % rowBytes < width ? 0xEE : 0) << "byte " << i;
         }
     }
 }
 
+// The whole file is pinned here, header, palette and bottom-up padded rows.
 TEST_F(TextureBitmaps, WritesEachTextureOnceAndCachesItsFirstArea) {
     ScopedTempDir dir;
     WriteFileBytes("Text003.bmp", std::vector<unsigned char>(5000, 0x55)); // replaced

@@ -1,20 +1,26 @@
+// The level reader: what it keeps of each block, and how it refuses damaged
+// files: a clean refusal with a one-line problem, and no allocation larger
+// than the file.
+
 #include "level/level_reader.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/allocation_hooks.h"
 #include "tests/support/level_compare.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_levels.h"
 
 namespace {
 
-LevelLoadResult Load(const BuiltLevel& built) {
-    return ReadLevel(built.bytes);
-}
+// Small fixed allocations (messages, a few records) are allowed beyond the
+// bytes of a tiny file.
+constexpr size_t kBookkeepingBytes = 4096;
 
 std::vector<int> Flatten(const std::array<PaletteEntry, 256>& palette) {
     std::vector<int> flat;
@@ -24,9 +30,31 @@ std::vector<int> Flatten(const std::array<PaletteEntry, 256>& palette) {
     return flat;
 }
 
-TEST(LevelReader, KeepsEveryBlockAndSkipsTheOthers) {
-    const LevelDescription d = EveryBlockLevel(2);
-    const LevelLoadResult result = Load(BuildLevel(d));
+// Reads the first `size` bytes from an allocation of exactly that size, so
+// that the sanitizer sees any read past the end; checks the largest
+// allocation and that a refusal's problem is one line.
+LevelLoadResult ReadChecked(const std::vector<uint8_t>& bytes, size_t size) {
+    const std::vector<uint8_t> copy(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(size));
+    ResetLargestAllocation();
+    LevelLoadResult result = ReadLevel(copy);
+    EXPECT_LE(LargestAllocation(), std::max(size, kBookkeepingBytes));
+    EXPECT_EQ(result.problem.find('\n'), std::string::npos) << result.problem;
+    return result;
+}
+
+LevelLoadResult ReadChecked(const std::vector<uint8_t>& bytes) {
+    return ReadChecked(bytes, bytes.size());
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+TEST(LevelReader, KeepsEveryBlockSkipsTheOthersAndIgnoresBytesAfterTheEnd) {
+    LevelDescription d = EveryBlockLevel(2);
+    d.trailingBytes = PatternBytes(1000, 99);
+    d.meshes[1].padBefore = 0x10001; // its pointer takes three bytes
+    const LevelLoadResult result = ReadLevel(BuildLevel(d).bytes);
     ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
     const LevelData& level = result.level;
 
@@ -38,13 +66,14 @@ TEST(LevelReader, KeepsEveryBlockAndSkipsTheOthers) {
 
     ASSERT_EQ(level.rooms.size(), 2u);
     const RoomRecord& room = level.rooms[0];
-    EXPECT_EQ(room.info, d.rooms[0].kept.info);
-    EXPECT_EQ(room.data, d.rooms[0].kept.data);
-    EXPECT_EQ(room.portals, d.rooms[0].kept.portals);
+    const BuilderRoomKept& kept = d.rooms[0].kept;
+    EXPECT_EQ(room.info, kept.info);
+    EXPECT_EQ(room.data, kept.data);
+    EXPECT_EQ(room.portals, kept.portals);
     EXPECT_EQ(room.numZSectors, 2);
     EXPECT_EQ(room.numXSectors, 3);
-    EXPECT_EQ(room.sectors, d.rooms[0].kept.sectors);
-    EXPECT_EQ(room.lights, d.rooms[0].kept.lights);
+    EXPECT_EQ(room.sectors, kept.sectors);
+    EXPECT_EQ(room.lights, kept.lights);
     EXPECT_TRUE(level.rooms[1].data.empty() && level.rooms[1].portals.empty() &&
                 level.rooms[1].sectors.empty() && level.rooms[1].lights.empty());
 
@@ -66,6 +95,7 @@ TEST(LevelReader, KeepsEveryBlockAndSkipsTheOthers) {
     }
 }
 
+// The builder is the oracle of the other tests; these offsets are the format's own.
 TEST(LevelReader, ReadsTheFixedHeadAtItsOffsets) {
     LevelDescription d;
     d.texturePages8.resize(kPageBytes8);
@@ -83,94 +113,162 @@ TEST(LevelReader, ReadsTheFixedHeadAtItsOffsets) {
     const LevelLoadResult result = ReadLevel(bytes);
     ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
     const LevelData& level = result.level;
-    EXPECT_EQ(level.palette[0].red, 63);
-    EXPECT_EQ(level.palette[0].green, 1);
-    EXPECT_EQ(level.palette[0].blue, 2);
-    EXPECT_EQ(level.palette[255].blue, 62);
+    EXPECT_EQ((std::vector<int>{level.palette[0].red, level.palette[0].green, level.palette[0].blue,
+                                level.palette[255].blue}),
+              (std::vector<int>{63, 1, 2, 62}));
     ASSERT_EQ(level.texturePages8.size(), kPageBytes8);
-    EXPECT_EQ(level.texturePages8.front(), 0x77);
-    EXPECT_EQ(level.texturePages8.back(), 0x55);
     ASSERT_EQ(level.texturePages16.size(), kPageBytes16);
-    EXPECT_EQ(level.texturePages16.front(), 0x12);
-    EXPECT_EQ(level.texturePages16.back(), 0x34);
+    EXPECT_EQ((std::vector<int>{level.texturePages8.front(), level.texturePages8.back(),
+                                level.texturePages16.front(), level.texturePages16.back()}),
+              (std::vector<int>{0x77, 0x55, 0x12, 0x34}));
 }
 
-TEST(LevelReader, LoadsAnEmptyLevelAndIgnoresBytesAfterTheEnd) {
-    LevelLoadResult result = Load(BuildLevel(LevelDescription{}));
-    ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
-    const LevelData& level = result.level;
-    EXPECT_TRUE(level.texturePages8.empty() && level.texturePages16.empty());
-    EXPECT_TRUE(level.rooms.empty() && level.meshes.empty() && level.objectTextures.empty());
+// Damaged levels, each with the status and the start of the problem it must give.
+struct Damaged {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    LevelLoadStatus status;
+    std::string problem;
+};
 
-    LevelDescription d = EveryBlockLevel(0);
-    d.trailingBytes = PatternBytes(1000, 99);
-    result = Load(BuildLevel(d));
-    ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
-    EXPECT_EQ(result.level.spriteTextures, d.spriteTextures);
-}
-
-TEST(LevelReader, RefusesOtherVersionsBeforeReadingOn) {
-    LevelDescription d = EveryBlockLevel(0);
+std::vector<Damaged> DamagedLevels() {
+    std::vector<Damaged> cases;
+    LevelDescription d = EveryBlockLevel(1);
     d.version = 44;
-    LevelLoadResult result = Load(BuildLevel(d));
-    EXPECT_EQ(result.status, LevelLoadStatus::NotLevelFile);
-    EXPECT_EQ(result.problem, "version 44 instead of 45");
-
+    cases.push_back({"other version", BuildLevel(d).bytes, LevelLoadStatus::NotLevelFile,
+                     "version 44 instead of 45"});
     // Nothing follows the version, which is not looked past.
-    result = ReadLevel(std::vector<uint8_t>{46, 0, 0, 0});
-    EXPECT_EQ(result.status, LevelLoadStatus::NotLevelFile);
+    cases.push_back({"version alone", {46, 0, 0, 0}, LevelLoadStatus::NotLevelFile, "version 46"});
+    cases.push_back({"no palette",
+                     {45, 0, 0, 0},
+                     LevelLoadStatus::Unreadable,
+                     "file ends inside the palette at byte 4 (768 bytes needed, 0 left)"});
 
-    result = ReadLevel(std::vector<uint8_t>{45, 0, 0, 0});
-    EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
-    EXPECT_EQ(result.problem, "file ends inside the palette at byte 4 (768 bytes needed, 0 left)");
-}
-
-TEST(LevelReader, ReportsCountsTheFileCannotHold) {
-    BuiltLevel built = BuildLevel(EveryBlockLevel(1));
     // 65536 pages would need 4 GiB.
+    BuiltLevel built = BuildLevel(EveryBlockLevel(1));
     PatchU32(built.bytes, 1796, 65536);
-    LevelLoadResult result = Load(built);
-    EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
-    EXPECT_EQ(result.problem,
-              "file ends inside the 8-bit texture pages at byte 1800 (65536 entries of "
-              "65536 bytes need 4294967296 bytes, " +
-                  std::to_string(built.bytes.size() - 1800) + " left)");
+    cases.push_back({"pages", built.bytes, LevelLoadStatus::Unreadable,
+                     "file ends inside the 8-bit texture pages at byte 1800 (65536 entries of "
+                     "65536 bytes need 4294967296 bytes, " +
+                         std::to_string(built.bytes.size() - 1800) + " left)"});
 
     // Both 16-bit sector counts are unsigned, and so is their product: 65535 x 65535 sectors.
     built = BuildLevel(EveryBlockLevel(1));
     PatchU16(built.bytes, FindBlock(built, "room 0 sector count along z").offset, 0xffff);
     PatchU16(built.bytes, FindBlock(built, "room 0 sector count along x").offset, 0xffff);
-    result = Load(built);
-    EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
-    EXPECT_EQ(result.problem.rfind("file ends inside the room 0 sectors at byte " +
-                                       std::to_string(FindBlock(built, "room 0 sectors").offset) +
-                                       " (4294836225 entries of 8 bytes",
-                                   0),
-              0u)
-        << result.problem;
-}
+    cases.push_back({"sectors", built.bytes, LevelLoadStatus::Unreadable,
+                     "file ends inside the room 0 sectors at byte " +
+                         std::to_string(FindBlock(built, "room 0 sectors").offset) +
+                         " (4294836225 entries of 8 bytes need 34358689800 bytes, "});
 
-TEST(LevelReader, RefusesPointerTablesThatDecodeFarBeyondTheFile) {
+    // Repeated pointers to a large mesh: about 10 MB of meshes from 200 kB
+    // pass, 7.8 GB from 356 kB do not.
     BuilderMesh large;
     large.vertices.resize(32767);
-    LevelDescription d;
+    d = LevelDescription{};
     d.meshes = {large};
     d.meshPointers = std::vector<uint32_t>(50, 0);
-    LevelLoadResult result = Load(BuildLevel(d)); // about 10 MB of meshes from 200 kB: allowed
-    ASSERT_EQ(result.status, LevelLoadStatus::Loaded) << result.problem;
-    EXPECT_EQ(result.level.meshes.size(), 50u);
-    EXPECT_EQ(result.level.meshes[49].vertices.size(), 32767u);
+    cases.push_back(
+        {"pointers within the allowance", BuildLevel(d).bytes, LevelLoadStatus::Loaded, ""});
+    d.meshPointers = std::vector<uint32_t>(40000, 0);
+    built = BuildLevel(d);
+    cases.push_back({"pointers beyond the allowance", built.bytes, LevelLoadStatus::Unreadable,
+                     "the 40000 mesh pointers at byte " +
+                         std::to_string(FindBlock(built, "mesh pointers").offset) + " decode to "});
+    return cases;
+}
 
-    d.meshPointers = std::vector<uint32_t>(40000, 0); // 7.8 GB of meshes from 356 kB
-    const BuiltLevel built = BuildLevel(d);
-    result = Load(built);
-    EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
-    EXPECT_EQ(result.problem.rfind("the 40000 mesh pointers at byte " +
-                                       std::to_string(FindBlock(built, "mesh pointers").offset) +
-                                       " decode to ",
-                                   0),
-              0u)
-        << result.problem;
+TEST(LevelReader, DamagedLevelsAreRefusedWithTheirProblem) {
+    for (const Damaged& c : DamagedLevels()) {
+        SCOPED_TRACE(c.name);
+        const LevelLoadResult result = ReadLevel(c.bytes);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_PRED2(StartsWith, result.problem, c.problem);
+    }
+}
+
+// The message a prefix of `size` bytes must give: the first block that does
+// not fit, named at its start.
+std::string ExpectedProblemStart(const BuiltLevel& built, size_t size) {
+    for (const BlockPlace& block : built.blocks) {
+        if (block.size > 0 && block.offset + block.size > size) {
+            return "file ends inside the " + block.name + " at byte " +
+                   std::to_string(block.offset) + " (";
+        }
+    }
+    return "";
+}
+
+TEST(LevelReader, EveryPrefixIsRefusedNamingWhereTheFileEnds) {
+    const BuiltLevel built = BuildLevel(EveryBlockLevel(0));
+    for (size_t size = 0; size < built.bytes.size(); ++size) {
+        SCOPED_TRACE("prefix of " + std::to_string(size) + " bytes");
+        const LevelLoadResult result = ReadChecked(built.bytes, size);
+        if (size < 4) {
+            EXPECT_EQ(result.status, LevelLoadStatus::NotLevelFile);
+        } else {
+            EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
+            EXPECT_PRED2(StartsWith, result.problem, ExpectedProblemStart(built, size));
+        }
+    }
+
+    // With texture pages, from a file cut in the middle of each block.
+    const BuiltLevel paged = BuildLevel(EveryBlockLevel(1));
+    ScopedTempDir dir;
+    for (const BlockPlace& block : paged.blocks) {
+        const size_t size = block.offset + block.size / 2;
+        if (block.size > 1 && size >= 4) {
+            SCOPED_TRACE(block.name);
+            WriteFileBytes("cut.qlv", {paged.bytes.begin(),
+                                       paged.bytes.begin() + static_cast<ptrdiff_t>(size)});
+            ResetLargestAllocation();
+            const LevelLoadResult result = LoadLevel("cut.qlv");
+            EXPECT_LE(LargestAllocation(), std::max(size, kBookkeepingBytes));
+            EXPECT_EQ(result.status, LevelLoadStatus::Unreadable);
+            EXPECT_PRED2(StartsWith, result.problem, ExpectedProblemStart(paged, size));
+        }
+    }
+}
+
+bool IsCount(const BlockPlace& block) {
+    return block.name.find("count") != std::string::npos;
+}
+
+TEST(LevelReader, AbsurdCountsAreRefusedBeforeAllocatingForThem) {
+    const BuiltLevel valid = BuildLevel(EveryBlockLevel(1));
+    const std::vector<BlockPlace>& blocks = valid.blocks;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const BlockPlace& count = blocks[i];
+        // The entries a count counts: the next block that is not a count.
+        const auto entries =
+            std::find_if_not(blocks.begin() + static_cast<ptrdiff_t>(i) + 1, blocks.end(), IsCount);
+        // A sector count times a zero count along the other axis is no count at all.
+        const bool noSectors =
+            count.name.find("sector count") != std::string::npos && entries->size == 0;
+        if (!IsCount(count) || noSectors) {
+            continue;
+        }
+        const std::vector<uint32_t> absurd =
+            count.size == 4 ? std::vector<uint32_t>{0xffffffff, 0x80000000, 0x40000000, 0x10000}
+                            : std::vector<uint32_t>{0xffff, 0x8000};
+        for (uint32_t value : absurd) {
+            SCOPED_TRACE(count.name + " = " + std::to_string(value));
+            BuiltLevel damaged = valid;
+            if (count.size == 4) {
+                PatchU32(damaged.bytes, count.offset, value);
+            } else {
+                PatchU16(damaged.bytes, count.offset, static_cast<uint16_t>(value));
+            }
+            const LevelLoadResult result = ReadChecked(damaged.bytes);
+            ASSERT_EQ(result.status, LevelLoadStatus::Unreadable);
+            // Rooms are read one by one until one does not fit.
+            const std::string where =
+                count.name == "room count"
+                    ? ""
+                    : entries->name + " at byte " + std::to_string(entries->offset) + " (";
+            EXPECT_PRED2(StartsWith, result.problem, "file ends inside the " + where);
+        }
+    }
 }
 
 TEST(LevelReader, LoadsFilesAsItReadsBytes) {

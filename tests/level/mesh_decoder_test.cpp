@@ -39,69 +39,31 @@ BuilderMesh FullMesh() {
     return mesh;
 }
 
-TEST(MeshDecoder, TheNormalCountsSignChoosesNormalsOrLightValues) {
-    BuilderMesh withNormals = FullMesh(); // count 2: 12 bytes follow
-    BuilderMesh withLights = FullMesh();
-    withLights.lightValues = {-100, 200, -300, 400}; // count -4: 8 bytes follow
-    std::vector<uint32_t> starts;
-    const std::vector<uint8_t> words = MeshWords({withNormals, withLights}, &starts);
-    ASSERT_EQ(starts[1], 82u);
-
-    const LevelData level = Decode(words, starts);
-    ASSERT_EQ(level.meshes.size(), 2u);
-    ExpectMeshAsDescribed(level.meshes[0], withNormals);
-    ExpectMeshAsDescribed(level.meshes[1], withLights);
-    EXPECT_EQ(level.meshes[1].normals.size(), 4u);
-}
-
-TEST(MeshDecoder, NegativeCountsCountAsTheirMagnitude) {
-    BuilderMesh mesh;
-    mesh.negativeCounts = true;
-    mesh.vertices = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}};
-    mesh.texturedQuads = {{{0, 1, 2, 0}, 1}, {{1, 2, 0, 1}, 2}, {{2, 0, 1, 2}, 3}};
-    mesh.texturedTriangles = {{{0, 1, 2}, 4}, {{1, 2, 0}, 5}, {{2, 0, 1}, 6}};
-    mesh.colouredQuads = mesh.texturedQuads;
-    mesh.colouredTriangles = mesh.texturedTriangles;
+// Normals or light values by the sign of the normal count, other counts
+// negated, odd pointers, and pointers repeated in any order. The reader's
+// test decodes the same forms from a whole level.
+TEST(MeshDecoder, DecodesEveryCountFormAtAnyPointer) {
+    BuilderMesh normals = FullMesh();
+    BuilderMesh lights = FullMesh();
+    lights.padBefore = 3;
+    lights.negativeCounts = true;
+    lights.lightValues = {-100, 200, -300, 400};
     // -32768 has no 16-bit magnitude; it means that many entries.
     BuilderMesh large;
     large.negativeCounts = true;
     large.vertices.resize(32768, Vertex16{1, -1, 2});
     large.lightValues.resize(32768, 9);
     std::vector<uint32_t> starts;
-    const LevelData level = Decode(MeshWords({mesh, large}, &starts), starts);
-    ExpectMeshAsDescribed(level.meshes[0], mesh);
-    ExpectMeshAsDescribed(level.meshes[1], large);
-}
-
-TEST(MeshDecoder, EmptyMeshTakesTwentyTwoBytes) {
-    BuilderMesh empty;
-    empty.centre = {7, 8, 9};
-    std::vector<uint32_t> starts;
-    std::vector<uint8_t> words = MeshWords({empty, empty}, &starts);
-    EXPECT_EQ(starts, (std::vector<uint32_t>{0, 22}));
-
-    words.resize(22);
-    EXPECT_EQ(Decode(words, {0}).meshes[0].centre.z, 9);
-    words.resize(21);
-    ExpectEmptyMesh(Decode(words, {0}).meshes[0]);
-}
-
-TEST(MeshDecoder, PointersMayRepeatComeInAnyOrderAndBeOdd) {
-    BuilderMesh first = FullMesh();
-    BuilderMesh second = FullMesh();
-    second.padBefore = 3;
-    second.lightValues = {1, 2, 3};
-    std::vector<uint32_t> starts;
-    const std::vector<uint8_t> words = MeshWords({first, second}, &starts);
+    const std::vector<uint8_t> words = MeshWords({normals, lights, large}, &starts);
     ASSERT_EQ(starts[1] % 2, 1u);
 
-    const LevelData level = Decode(words, {starts[1], starts[0], starts[1], starts[0]});
+    const LevelData level = Decode(words, {starts[1], starts[0], starts[2], starts[1]});
     ASSERT_EQ(level.meshes.size(), 4u);
-    ExpectMeshAsDescribed(level.meshes[0], second);
-    ExpectMeshAsDescribed(level.meshes[1], first);
-    ExpectMeshAsDescribed(level.meshes[2], second);
-    ExpectMeshAsDescribed(level.meshes[3], first);
-
+    EXPECT_EQ(level.meshDecodingStop, std::nullopt);
+    ExpectMeshAsDescribed(level.meshes[0], lights);
+    ExpectMeshAsDescribed(level.meshes[1], normals);
+    ExpectMeshAsDescribed(level.meshes[2], large);
+    ExpectMeshAsDescribed(level.meshes[3], lights);
     EXPECT_TRUE(Decode(words, {}).meshes.empty());
 }
 
