@@ -75,7 +75,7 @@ template <typename Value> TrackData3ds<Value> Track(std::vector<Value> values) {
     return track;
 }
 
-struct NodeSpec {
+struct NodeRow {
     ChunkTag3ds tag;
     const char* name;
     const char* instance;   // object nodes only; none for the others
@@ -84,19 +84,19 @@ struct NodeSpec {
 };
 
 // A keyframer node with its number, header, instance and parent link.
-Chunk3ds* AddNode(Chunk3ds* keyframer, const NodeSpec& spec, uint16_t number) {
-    Chunk3ds* node = Add(keyframer, spec.tag);
+Chunk3ds* AddNode(Chunk3ds* keyframer, const NodeRow& row, uint16_t number) {
+    Chunk3ds* node = Add(keyframer, row.tag);
     Add(node, kTagNodeId3ds, WordData3ds{number});
     Chunk3ds* header = Add(node, kTagNodeHeader3ds,
-                           NodeHeaderData3ds{spec.name, 0x4000, 0x0001, spec.parentNumber});
-    if (spec.parentName != nullptr) {
-        AddText(header, kTagParentName3ds, spec.parentName);
-    } else if (spec.parentNumber != 0xFFFF) {
+                           NodeHeaderData3ds{row.name, 0x4000, 0x0001, row.parentNumber});
+    if (row.parentName != nullptr) {
+        AddText(header, kTagParentName3ds, row.parentName);
+    } else if (row.parentNumber != 0xFFFF) {
         // A note without text: the numbering keeps the header's parent number.
         Add(header, kTagParentName3ds);
     }
-    if (spec.instance != nullptr) {
-        AddText(node, kTagInstanceName3ds, spec.instance);
+    if (row.instance != nullptr) {
+        AddText(node, kTagInstanceName3ds, row.instance);
     }
     return node;
 }
@@ -227,7 +227,7 @@ void AddKeyframer(Chunk3ds* keyframer) {
     // Numbers in section order; the ambient node takes none. "Camera1" names
     // both the camera and its target, and "Arm.L" reads as a name and an
     // instance: nodes naming those as parents are linked by number.
-    const NodeSpec kNodes[] = {
+    const NodeRow kNodes[] = {
         {kTagObjectNode3ds, "Box", nullptr, nullptr, 0xFFFF},
         {kTagObjectNode3ds, "Box", "2", "Box", 0},
         {kTagCameraNode3ds, "Camera1", nullptr, nullptr, 0xFFFF},
@@ -239,8 +239,8 @@ void AddKeyframer(Chunk3ds* keyframer) {
         {kTagObjectNode3ds, "Hand", nullptr, nullptr, 7},
     };
     std::vector<Chunk3ds*> nodes;
-    for (const NodeSpec& spec : kNodes) {
-        nodes.push_back(AddNode(keyframer, spec, static_cast<uint16_t>(nodes.size())));
+    for (const NodeRow& row : kNodes) {
+        nodes.push_back(AddNode(keyframer, row, static_cast<uint16_t>(nodes.size())));
     }
 
     Chunk3ds* box = nodes[0];
