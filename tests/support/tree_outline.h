@@ -70,8 +70,8 @@ std::vector<unsigned char> operator+(std::vector<unsigned char> a,
 // (ResetToolkit3ds) and runs it in a fresh temporary working directory.
 class ToolkitTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { ResetToolkit3ds(); }
+    void TearDown() override { ResetToolkit3ds(); }
 
     ScopedTempDir dir;
 };

@@ -116,12 +116,10 @@ TEST_F(DatabaseWriter, ParentNotesAndUntaggedChunksNeverReachTheFile) {
     GetChunkData3ds<StringData3ds>(note)->text = "Nobody";
     AppendChunk(note, kTagFileVersion3ds);
 
-    Bytes expected = kNewMeshFile;
-    expected[2] = 0x4F;                                               // root, 79 bytes
-    expected[34] = 0x2F;                                              // keyframer, 47 bytes
-    const Bytes nodeBytes = Hex("02B0 1C000000 30B0 08000000 0000"    // object node, number 0
-                                "10B0 0E000000 4E00 0000 0000 FFFF"); // header "N", no parent
-    expected.insert(expected.end(), nodeBytes.begin(), nodeBytes.end());
+    Bytes expected = kNewMeshFile + Hex("02B0 1C000000 30B0 08000000 0000"    // node number 0
+                                        "10B0 0E000000 4E00 0000 0000 FFFF"); // "N", no parent
+    expected[2] = 0x4F;  // root, 79 bytes
+    expected[34] = 0x2F; // keyframer, 47 bytes
     EXPECT_EQ(WriteToFile(db.get(), "notes.3ds"), expected);
     EXPECT_EQ(note->writeFileIndex, kNoFileIndex3ds);
 }

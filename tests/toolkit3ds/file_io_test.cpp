@@ -120,7 +120,6 @@ TEST_F(FileIo, ReadsPastTheEndOrTheLimitFailKeepingDefaults) {
 }
 
 TEST_F(FileIo, PatchesChunkLengthAndReturnsToTheEnd) {
-    const Bytes expected = {0x3D, 0x3D, 0x0A, 0x00, 0x00, 0x00, 1, 2, 3, 4, 0xEE};
     EXPECT_EQ(Written([] {
                   WriteChunkHeader3ds(0x3D3D, 0);
                   WriteULong3ds(0x04030201);
@@ -129,7 +128,7 @@ TEST_F(FileIo, PatchesChunkLengthAndReturnsToTheEnd) {
                   EXPECT_EQ(GetFilePosition3ds(), end);
                   WriteUByte3ds(0xEE);
               }),
-              expected);
+              Hex("3D3D 0A000000 01020304 EE"));
 
     // A length that would be negative is refused, not wrapped.
     SetCurrentFile3ds(OpenFile3ds("out2.bin", "w"));
