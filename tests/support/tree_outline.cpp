@@ -1,5 +1,6 @@
 #include "tests/support/tree_outline.h"
 
+#include "toolkit3ds/database_reader.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 
@@ -7,10 +8,21 @@
 
 #include <cstdio>
 
-std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
+std::unique_ptr<Database3ds> EmptyDatabase() {
     std::unique_ptr<Database3ds> db;
     InitDatabase3ds(db);
+    return db;
+}
+
+std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
+    std::unique_ptr<Database3ds> db = EmptyDatabase();
     CreateNewDatabase3ds(db.get(), kind);
+    return db;
+}
+
+std::unique_ptr<Database3ds> ReadDatabaseFile(const std::string& path) {
+    std::unique_ptr<Database3ds> db = EmptyDatabase();
+    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get());
     return db;
 }
 
@@ -106,7 +118,7 @@ std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk) {
     return copy;
 }
 
-std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
+Bytes EncodeChunk(Chunk3ds* chunk) {
     const char* name = "encoded_chunk.3ds";
     File3ds* file = OpenFile3ds(name, "w");
     if (file == nullptr) {
@@ -120,30 +132,30 @@ std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
     return ReadFileBytes(name);
 }
 
-std::vector<unsigned char> Hex(const char* digits) {
+Bytes Hex(const char* digits) {
     std::string text(digits);
     std::erase(text, ' ');
     EXPECT_EQ(text.find_first_not_of("0123456789ABCDEF"), std::string::npos) << digits;
     EXPECT_EQ(text.size() % 2, 0u) << "odd number of hex digits: " << digits;
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     for (size_t i = 0; i + 1 < text.size(); i += 2) {
         bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }
 
-std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body) {
-    const auto length = static_cast<uint32_t>(kChunkHeaderSize3ds + body.size());
-    std::vector<unsigned char> bytes = {static_cast<unsigned char>(tag),
-                                        static_cast<unsigned char>(tag >> 8)};
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<unsigned char>(length >> shift));
-    }
-    return bytes + body;
+Bytes LittleEndian32(uint32_t value) {
+    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
 }
 
-std::vector<unsigned char> operator+(std::vector<unsigned char> a,
-                                     const std::vector<unsigned char>& b) {
+Bytes ChunkBytes(uint16_t tag, const Bytes& body) {
+    const Bytes header = LittleEndian32(tag);
+    return Bytes(header.begin(), header.begin() + 2) +
+           LittleEndian32(static_cast<uint32_t>(kChunkHeaderSize3ds + body.size())) + body;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
