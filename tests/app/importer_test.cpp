@@ -62,25 +62,23 @@ TEST(Importer, AssimpReadsTheSampleWithEveryPartMaterialTextureAndTheCamera) {
     WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
     ASSERT_EQ(RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path()).exitCode, 0);
 
-    std::set<std::string> bitmaps, textureMaterials, written;
+    // One material per bitmap, named after it, and the colour materials.
+    std::set<std::string> bitmaps, expected;
     for (const std::string& name : ListDirectory(dir.path())) {
         if (name.ends_with(".bmp")) {
             bitmaps.insert(name);
-            textureMaterials.insert(name.substr(0, name.size() - 4));
+            expected.insert(name.substr(0, name.size() - 4));
         }
     }
-    written = MaterialNames("KeshMesh.3ds");
-    std::set<std::string> colourMaterials;
+    const std::set<std::string> written = MaterialNames("KeshMesh.3ds");
     for (const std::string& name : written) {
         if (std::regex_match(name, std::regex("Color[0-9a-f]{2}"))) {
-            colourMaterials.insert(name);
-        } else {
-            EXPECT_TRUE(textureMaterials.contains(name)) << name << " has no bitmap";
+            expected.insert(name);
         }
     }
+    EXPECT_EQ(written, expected);
     EXPECT_FALSE(bitmaps.empty());
-    EXPECT_FALSE(colourMaterials.empty());
-    EXPECT_EQ(written.size(), textureMaterials.size() + colourMaterials.size());
+    EXPECT_GT(expected.size(), bitmaps.size()) << "no colour material";
 
     const ProcessResult gltf = Assimp({"export", "KeshMesh.3ds", "out.gltf"}, dir.path());
     ASSERT_EQ(gltf.exitCode, 0) << gltf.out << gltf.err;

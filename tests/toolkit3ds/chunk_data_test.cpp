@@ -151,9 +151,7 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         sizes.erase(info.tag);
 
         // Loaded from between other bytes, behind a header the load skips.
-        Bytes bytes = Hex("EEEEEE 000000000000");
-        bytes.insert(bytes.end(), record.begin(), record.end());
-        bytes.insert(bytes.end(), {0xAA, 0xBB, 0xCC, 0xDD});
+        const Bytes bytes = Hex("EEEEEE 000000000000") + record + Hex("AABBCCDD");
         auto loaded = ChunkInFile(info.tag, bytes, static_cast<uint32_t>(6 + record.size()), 3);
         ASSERT_NE(ReadChunkData3ds(loaded.get()), nullptr);
         ASSERT_FALSE(ErrorPending3ds);
@@ -181,9 +179,7 @@ TEST_F(ChunkData, TracksWriteHeaderThenKeys) {
     std::unique_ptr<Chunk3ds> chunk;
     auto* position =
         GetChunkData3ds<PointTrackData3ds>(NewChunkAndData3ds(&chunk, kTagPositionTrack3ds));
-    position->keys.resize(1);
-    position->keys[0].header = {7, 0x01, 0.5f};
-    position->keys[0].value = {1, 2, 3};
+    position->keys = {{{7, 0x01, 0.5f}, {1, 2, 3}}};
     EXPECT_EQ(EncodeRecord(*chunk), Hex("0000 00000000 00000000 01000000" // track header, 1 key
                                         "07000000 0100 0000003F"          // time 7, tension 0.5
                                         "0000803F 00000040 00004040"));   // position 1, 2, 3
