@@ -12,8 +12,6 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 // A mesh file with one object of four points and one face, and a keyframer node
 // whose name holds a byte to escape.
 Bytes SmallFile(const char* vertexCount = "0400") {

@@ -37,12 +37,12 @@ std::vector<std::string> ListDirectory(const std::string& path) {
     return names;
 }
 
-std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+Bytes ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
@@ -81,11 +81,12 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, const std::string
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     }
-    const std::vector<unsigned char> out = ReadFileBytes(outPath);
-    const std::vector<unsigned char> err = ReadFileBytes(errPath);
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
+    const auto take = [](const std::string& path) {
+        const Bytes bytes = ReadFileBytes(path);
+        std::remove(path.c_str());
+        return std::string(bytes.begin(), bytes.end());
+    };
+    result.out = take(outPath);
+    result.err = take(errPath);
     return result;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+using Bytes = std::vector<unsigned char>;
+
 // Makes a fresh directory under the system's temporary directory and makes it
 // the working directory; the destructor goes back and removes it with all
 // its contents. Every test that creates files works inside one of these.
@@ -24,8 +26,8 @@ private:
 // Names of the entries of a directory, sorted; "." and ".." left out.
 std::vector<std::string> ListDirectory(const std::string& path);
 
-std::vector<unsigned char> ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
 
 struct ProcessResult {
     int exitCode = -1; // as the shell sees it (0..255); -1 when killed by a signal

@@ -2,8 +2,8 @@
 
 #include "toolkit3ds/errors.h"
 
-std::vector<int32_t> RaisedErrors() {
-    std::vector<int32_t> codes;
+Codes RaisedErrors() {
+    Codes codes;
     for (const ErrorRecord3ds& entry : ErrorList3ds()) {
         if (entry.code != 0) {
             codes.push_back(entry.code);
@@ -12,8 +12,8 @@ std::vector<int32_t> RaisedErrors() {
     return codes;
 }
 
-std::vector<int32_t> TakeErrors() {
-    std::vector<int32_t> codes = RaisedErrors();
+Codes TakeErrors() {
+    Codes codes = RaisedErrors();
     ClearErrors3ds();
     return codes;
 }

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+using Codes = std::vector<int32_t>;
+
 // The codes of the filled error entries, oldest first.
-std::vector<int32_t> RaisedErrors();
+Codes RaisedErrors();
 // RaisedErrors, then clears the list for the next step of a test.
-std::vector<int32_t> TakeErrors();
+Codes TakeErrors();

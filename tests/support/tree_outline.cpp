@@ -1,5 +1,6 @@
 #include "tests/support/tree_outline.h"
 
+#include "toolkit3ds/database_reader.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 
@@ -7,10 +8,21 @@
 
 #include <cstdio>
 
-std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
+std::unique_ptr<Database3ds> EmptyDatabase() {
     std::unique_ptr<Database3ds> db;
     InitDatabase3ds(db);
+    return db;
+}
+
+std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind) {
+    std::unique_ptr<Database3ds> db = EmptyDatabase();
     CreateNewDatabase3ds(db.get(), kind);
+    return db;
+}
+
+std::unique_ptr<Database3ds> ReadDatabaseFile(const std::string& path) {
+    std::unique_ptr<Database3ds> db = EmptyDatabase();
+    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get());
     return db;
 }
 
@@ -24,30 +36,29 @@ Chunk3ds* AppendChunk(Chunk3ds* parent, uint32_t tag) {
     return AppendChild3ds(parent, MakeChunk(tag));
 }
 
+namespace {
+std::string TagText(const Chunk3ds* chunk) {
+    char tag[8];
+    std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(chunk->tag));
+    return tag;
+}
+} // namespace
+
 std::string TreeOutline(const Chunk3ds* chunk) {
     if (chunk == nullptr) {
         return "none";
     }
-    char tag[8];
-    std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(chunk->tag));
-    std::string text = tag;
-    if (chunk->child != nullptr) {
-        text += '(';
-        for (const Chunk3ds* child = chunk->child.get(); child != nullptr;
-             child = child->next.get()) {
-            text += TreeOutline(child);
-            text += child->next != nullptr ? " " : ")";
-        }
+    std::string text = TagText(chunk);
+    for (const Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
+        text += (child == chunk->child.get() ? "(" : " ") + TreeOutline(child);
     }
-    return text;
+    return chunk->child != nullptr ? text + ")" : text;
 }
 
 std::string ChildOutline(const Chunk3ds* chunk) {
     std::string text;
     for (const Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
-        char tag[8];
-        std::snprintf(tag, sizeof tag, "%04X", static_cast<unsigned>(child->tag));
-        text += (text.empty() ? "" : " ") + std::string(tag);
+        text += (text.empty() ? "" : " ") + TagText(child);
     }
     return text;
 }
@@ -86,19 +97,19 @@ bool SameTree(const Chunk3ds* a, const Chunk3ds* b) {
     if (a == nullptr || b == nullptr) {
         return a == b;
     }
-    if (a->tag != b->tag || (a->data == nullptr) != (b->data == nullptr) ||
-        (a->data != nullptr && *a->data != *b->data)) {
+    // Both records present and equal, or both missing.
+    const bool sameData = a->data && b->data ? *a->data == *b->data : a->data == b->data;
+    if (a->tag != b->tag || !sameData) {
         return false;
     }
-    const Chunk3ds* childA = a->child.get();
-    const Chunk3ds* childB = b->child.get();
-    for (; childA != nullptr && childB != nullptr;
-         childA = childA->next.get(), childB = childB->next.get()) {
-        if (!SameTree(childA, childB)) {
+    const Chunk3ds* x = a->child.get();
+    const Chunk3ds* y = b->child.get();
+    for (; x != nullptr && y != nullptr; x = x->next.get(), y = y->next.get()) {
+        if (!SameTree(x, y)) {
             return false;
         }
     }
-    return childA == nullptr && childB == nullptr;
+    return x == nullptr && y == nullptr;
 }
 
 std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk) {
@@ -107,7 +118,7 @@ std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk) {
     return copy;
 }
 
-std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
+Bytes EncodeChunk(Chunk3ds* chunk) {
     const char* name = "encoded_chunk.3ds";
     File3ds* file = OpenFile3ds(name, "w");
     if (file == nullptr) {
@@ -121,39 +132,30 @@ std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk) {
     return ReadFileBytes(name);
 }
 
-std::vector<unsigned char> Hex(const char* digits) {
-    std::string text;
-    for (const char* c = digits; *c != 0; ++c) {
-        text += *c == ' ' ? "" : std::string(1, *c);
-    }
+Bytes Hex(const char* digits) {
+    std::string text(digits);
+    std::erase(text, ' ');
     EXPECT_EQ(text.find_first_not_of("0123456789ABCDEF"), std::string::npos) << digits;
     EXPECT_EQ(text.size() % 2, 0u) << "odd number of hex digits: " << digits;
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     for (size_t i = 0; i + 1 < text.size(); i += 2) {
         bytes.push_back(static_cast<unsigned char>(std::stoul(text.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }
 
-std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body) {
-    const auto length = static_cast<uint32_t>(kChunkHeaderSize3ds + body.size());
-    std::vector<unsigned char> bytes = {
-        static_cast<unsigned char>(tag),          static_cast<unsigned char>(tag >> 8),
-        static_cast<unsigned char>(length),       static_cast<unsigned char>(length >> 8),
-        static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
-    return bytes + body;
+Bytes LittleEndian32(uint32_t value) {
+    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
 }
 
-std::vector<unsigned char> operator+(std::vector<unsigned char> a,
-                                     const std::vector<unsigned char>& b) {
+Bytes ChunkBytes(uint16_t tag, const Bytes& body) {
+    const Bytes header = LittleEndian32(tag);
+    return Bytes(header.begin(), header.begin() + 2) +
+           LittleEndian32(static_cast<uint32_t>(kChunkHeaderSize3ds + body.size())) + body;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-void ToolkitTest::SetUp() {
-    ResetToolkit3ds();
-}
-
-void ToolkitTest::TearDown() {
-    ResetToolkit3ds();
 }

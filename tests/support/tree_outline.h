@@ -14,8 +14,12 @@
 #include <string>
 #include <vector>
 
+// A database without a root, as InitDatabase3ds leaves it.
+std::unique_ptr<Database3ds> EmptyDatabase();
 // A database created as the given kind, with its default chunks.
 std::unique_ptr<Database3ds> MakeDatabase(DatabaseKind3ds kind = kDatabaseMeshFile3ds);
+// The file read into a new database; errors stay pending.
+std::unique_ptr<Database3ds> ReadDatabaseFile(const std::string& path);
 
 // A new chunk with the tag and a fresh record of the tag's layout (none for
 // containers and flags).
@@ -55,23 +59,24 @@ std::unique_ptr<Chunk3ds> CopyTree(Chunk3ds* chunk);
 
 // The bytes WriteChunk3ds writes for the chunk and its descendants. Writes a
 // file in the working directory, so it needs a ScopedTempDir.
-std::vector<unsigned char> EncodeChunk(Chunk3ds* chunk);
+Bytes EncodeChunk(Chunk3ds* chunk);
 
 // Bytes from hexadecimal digits; spaces are skipped: Hex("4D4D 06000000").
-std::vector<unsigned char> Hex(const char* digits);
+Bytes Hex(const char* digits);
+// The value's four bytes, low byte first.
+Bytes LittleEndian32(uint32_t value);
 // One chunk for a test input: the header with the length that covers the
 // body, then the body: ChunkBytes(0x0002, Hex("03000000")).
-std::vector<unsigned char> ChunkBytes(uint16_t tag, const std::vector<unsigned char>& body = {});
+Bytes ChunkBytes(uint16_t tag, const Bytes& body = {});
 // The bytes of a and then of b.
-std::vector<unsigned char> operator+(std::vector<unsigned char> a,
-                                     const std::vector<unsigned char>& b);
+Bytes operator+(Bytes a, const Bytes& b);
 
 // A fixture that starts and ends each test with the toolkit's state reset
 // (ResetToolkit3ds) and runs it in a fresh temporary working directory.
 class ToolkitTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { ResetToolkit3ds(); }
+    void TearDown() override { ResetToolkit3ds(); }
 
     ScopedTempDir dir;
 };

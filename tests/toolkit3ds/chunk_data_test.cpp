@@ -12,8 +12,6 @@
 
 namespace {
 
-using ByteList = std::vector<unsigned char>;
-
 class ChunkData : public ToolkitTest {};
 
 // The bytes a new record of each data tag writes: the size of the tag's layout
@@ -47,7 +45,7 @@ const std::pair<size_t, std::vector<uint16_t>> kNewRecordSizes[] = {
 };
 
 // Encodes the chunk's record alone and returns the bytes written.
-ByteList EncodeRecord(Chunk3ds& chunk) {
+Bytes EncodeRecord(Chunk3ds& chunk) {
     File3ds* file = OpenFile3ds("record.bin", "w");
     EXPECT_NE(file, nullptr);
     chunk.writeFileIndex = file->index;
@@ -57,7 +55,7 @@ ByteList EncodeRecord(Chunk3ds& chunk) {
 }
 
 // Opens the bytes as a file and returns a chunk of the tag that reads from it.
-std::unique_ptr<Chunk3ds> ChunkInFile(uint32_t tag, const ByteList& bytes, uint32_t size,
+std::unique_ptr<Chunk3ds> ChunkInFile(uint32_t tag, const Bytes& bytes, uint32_t size,
                                       uint32_t position = 0) {
     // A fresh name each time: the toolkit would hand back a file already open under a name.
     static int counter = 0;
@@ -74,8 +72,8 @@ std::unique_ptr<Chunk3ds> ChunkInFile(uint32_t tag, const ByteList& bytes, uint3
 }
 
 // Bytes 01 02 03 ...: as floats they are small numbers, never NaN.
-ByteList Pattern(size_t count) {
-    ByteList bytes(count);
+Bytes Pattern(size_t count) {
+    Bytes bytes(count);
     for (size_t i = 0; i < count; ++i) {
         bytes[i] = static_cast<unsigned char>(1 + i % 60);
     }
@@ -141,7 +139,7 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         EXPECT_EQ(newRecord->index(), info.layout);
         ASSERT_EQ(sizes.count(info.tag), 1u);
         EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
-        ByteList record = Pattern(sizes[info.tag]);
+        Bytes record = Pattern(sizes[info.tag]);
         if (std::holds_alternative<StringData3ds>(*newRecord)) {
             record = Hex(Text(textLimits.at(info.tag)).c_str());
         }
@@ -153,9 +151,7 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         sizes.erase(info.tag);
 
         // Loaded from between other bytes, behind a header the load skips.
-        ByteList bytes = Hex("EEEEEE 000000000000");
-        bytes.insert(bytes.end(), record.begin(), record.end());
-        bytes.insert(bytes.end(), {0xAA, 0xBB, 0xCC, 0xDD});
+        const Bytes bytes = Hex("EEEEEE 000000000000") + record + Hex("AABBCCDD");
         auto loaded = ChunkInFile(info.tag, bytes, static_cast<uint32_t>(6 + record.size()), 3);
         ASSERT_NE(ReadChunkData3ds(loaded.get()), nullptr);
         ASSERT_FALSE(ErrorPending3ds);
@@ -183,9 +179,7 @@ TEST_F(ChunkData, TracksWriteHeaderThenKeys) {
     std::unique_ptr<Chunk3ds> chunk;
     auto* position =
         GetChunkData3ds<PointTrackData3ds>(NewChunkAndData3ds(&chunk, kTagPositionTrack3ds));
-    position->keys.resize(1);
-    position->keys[0].header = {7, 0x01, 0.5f};
-    position->keys[0].value = {1, 2, 3};
+    position->keys = {{{7, 0x01, 0.5f}, {1, 2, 3}}};
     EXPECT_EQ(EncodeRecord(*chunk), Hex("0000 00000000 00000000 01000000" // track header, 1 key
                                         "07000000 0100 0000003F"          // time 7, tension 0.5
                                         "0000803F 00000040 00004040"));   // position 1, 2, 3
@@ -202,43 +196,42 @@ TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
     NewChunkWithTag3ds(&chunk, 0x1234);
     chunk->data = std::make_unique<ChunkData3ds>(RawData3ds{{0xDE, 0xAD, 0xBE, 0xEF}});
     chunk->size = 10;
-    EXPECT_EQ(EncodeRecord(*chunk), (ByteList{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(EncodeRecord(*chunk), (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
     chunk->size = 6;
-    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     chunk->size = 12; // more than the record holds
-    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_DATA});
+    EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
+    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
 
-    const ByteList file = Hex("3412 0A000000 01020304 05");
+    const Bytes file = Hex("3412 0A000000 01020304 05");
     auto loaded = ChunkInFile(0x1234, file, 10);
     EXPECT_EQ(*ReadChunkData3ds(loaded.get()), ChunkData3ds(RawData3ds{{1, 2, 3, 4}}));
-    EXPECT_EQ(EncodeRecord(*loaded), (ByteList{1, 2, 3, 4}));
+    EXPECT_EQ(EncodeRecord(*loaded), (Bytes{1, 2, 3, 4}));
 
     // The parent-name note is never loaded or written.
     auto note = ChunkInFile(kTagParentName3ds, file, 10);
     EXPECT_EQ(ReadChunkData3ds(note.get()), nullptr);
     note->data = std::make_unique<ChunkData3ds>(StringData3ds{"Hips"});
-    EXPECT_EQ(EncodeRecord(*note), ByteList{});
+    EXPECT_EQ(EncodeRecord(*note), Bytes{});
     EXPECT_FALSE(ErrorPending3ds);
 }
 
 TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
-    using Codes = std::vector<int32_t>;
     std::unique_ptr<Chunk3ds> chunk;
     auto* vertices =
         GetChunkData3ds<VertexListData3ds>(NewChunkAndData3ds(&chunk, kTagVertexList3ds));
     vertices->vertices.resize(65536);
-    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
 
     auto* entry =
         GetChunkData3ds<ViewportEntryData3ds>(NewChunkAndData3ds(&chunk, kTagViewportEntry3ds));
     entry->cameraName = "LongCamera1";
-    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     EXPECT_EQ(TakeErrors(), Codes{ERR_STRING_TOO_LONG});
 
     chunk->tag = kTagCamera3ds; // still holds the entry's layout
-    EXPECT_EQ(EncodeRecord(*chunk), ByteList{});
+    EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
 
     // A record whose file is not open does not go to the current file instead.
@@ -250,7 +243,7 @@ TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
     WriteChunkData3ds(chunk.get());
     CloseFile3ds(current);
     EXPECT_EQ(RaisedErrors(), Codes{ERR_WRITING_FILE});
-    EXPECT_EQ(ReadFileBytes("current.bin"), ByteList{0xEE});
+    EXPECT_EQ(ReadFileBytes("current.bin"), Bytes{0xEE});
 }
 
 // A record longer than the file is refused before anything is allocated; a text
@@ -274,7 +267,7 @@ TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
         SCOPED_TRACE(c.bytes);
         auto chunk = ChunkInFile(c.tag, Hex(c.bytes), c.size);
         EXPECT_EQ(ReadChunkData3ds(chunk.get()) != nullptr, c.kept);
-        EXPECT_EQ(TakeErrors(), std::vector<int32_t>{c.code});
+        EXPECT_EQ(TakeErrors(), Codes{c.code});
     }
 }
 
@@ -299,7 +292,7 @@ TEST_F(ChunkData, RecordsAreLoadedOnceAndDroppedOnlyWhenAFileCanSupplyThem) {
     EXPECT_FALSE(ErrorPending3ds);
     chunk->readFileIndex = 200;
     EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{ERR_READING_FILE});
+    EXPECT_EQ(RaisedErrors(), Codes{ERR_READING_FILE});
 }
 
 TEST_F(ChunkData, CopyLeavesTheSourceAndNeverReplacesARecord) {

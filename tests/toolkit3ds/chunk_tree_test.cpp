@@ -21,7 +21,7 @@ std::unique_ptr<Chunk3ds> MakeNamed(uint32_t tag, const std::string& name) {
 
 std::vector<std::string> ChildNames(Chunk3ds* parent) {
     std::vector<std::string> names;
-    for (Chunk3ds* child = parent->child.get(); child != nullptr; child = child->next.get()) {
+    for (Chunk3ds* child : Children(parent)) {
         auto* name = GetChunkData3ds<StringData3ds>(child);
         names.push_back(name == nullptr ? "" : name->text);
     }
@@ -61,12 +61,12 @@ TEST_F(ChunkTree, InsertionFollowsOrderKeys) {
 TEST_F(ChunkTree, InsertionRefusesMissingArgumentsAndSiblingChains) {
     auto parent = MakeChunk(kTagEditor3ds);
     EXPECT_EQ(InsertChildInOrder3ds(nullptr, MakeChunk(kTagNamedObject3ds)), nullptr);
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_ARG});
+    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_ARG});
 
     auto chain = MakeChunk(kTagNamedObject3ds);
     chain->next = MakeChunk(kTagNamedObject3ds);
     EXPECT_EQ(InsertChildInOrder3ds(parent.get(), std::move(chain)), nullptr);
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_ARG});
+    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_ARG});
     EXPECT_EQ(parent->child, nullptr);
 
     // Appending takes a whole chain and ignores keys.
@@ -230,7 +230,7 @@ TEST_F(ChunkTree, ObjectLookupIsCaseSensitiveAndRebuiltOnlyWhenStale) {
     FindNamedObject3ds(db.get(), nullptr, &found);
     FindNamedObject3ds(nullptr, "Head", &found);
     MarkObjectIndexStale3ds(nullptr);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>(3, ERR_INVALID_ARG));
+    EXPECT_EQ(RaisedErrors(), Codes(3, ERR_INVALID_ARG));
 }
 
 // A put's new object lands where inserting in order puts it; the index takes it
@@ -289,11 +289,9 @@ TEST_F(ChunkTree, MaterialLookupSkipsUnnamedMaterialsAndWorksInALibrary) {
 
     CreateNewDatabase3ds(db.get(), DatabaseKind3ds(7));
     EXPECT_EQ(MaterialByName(*db, "Skin"), nullptr);
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_WRONG_DATABASE});
-    std::unique_ptr<Database3ds> rootless;
-    InitDatabase3ds(rootless);
-    EXPECT_EQ(MaterialByName(*rootless, "Skin"), nullptr);
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>{ERR_INVALID_DATABASE});
+    EXPECT_EQ(TakeErrors(), Codes{ERR_WRONG_DATABASE});
+    EXPECT_EQ(MaterialByName(*EmptyDatabase(), "Skin"), nullptr);
+    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATABASE});
 }
 
 } // namespace

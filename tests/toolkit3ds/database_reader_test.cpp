@@ -16,33 +16,23 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 const std::string kSourceDir = TARVIK_SOURCE_DIR;
 
 class DatabaseReader : public ToolkitTest {};
-
-// Reads the file into a new database; errors stay pending.
-std::unique_ptr<Database3ds> Read(const std::string& path) {
-    std::unique_ptr<Database3ds> db;
-    InitDatabase3ds(db);
-    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get());
-    return db;
-}
 
 // Writes the database and returns the file's bytes.
 Bytes Write(Database3ds* db, const std::string& path) {
     File3ds* file = OpenFile3ds(path.c_str(), "w");
     WriteDatabase3ds(file, db);
     CloseFile3ds(file);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+    EXPECT_EQ(RaisedErrors(), Codes{});
     return ReadFileBytes(path);
 }
 
 // Reads the file and writes it again as copy.3ds; the copy's bytes.
 Bytes RoundTrip(const std::string& path) {
-    std::unique_ptr<Database3ds> db = Read(path);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{}) << path;
+    std::unique_ptr<Database3ds> db = ReadDatabaseFile(path);
+    EXPECT_EQ(RaisedErrors(), Codes{}) << path;
     return Write(db.get(), "copy.3ds");
 }
 
@@ -68,7 +58,7 @@ TEST_F(DatabaseReader, GoldenFileAndEveryLayoutRoundTripByteForByte) {
     }
 
     // The scene holds every layout, and the name indexes work on what was read.
-    std::unique_ptr<Database3ds> db = Read("scene.3ds");
+    std::unique_ptr<Database3ds> db = ReadDatabaseFile("scene.3ds");
     std::set<uint8_t> layouts;
     CollectLayouts(db->root.get(), layouts);
     EXPECT_EQ(layouts.size(), std::variant_size_v<ChunkData3ds>);
@@ -76,7 +66,7 @@ TEST_F(DatabaseReader, GoldenFileAndEveryLayoutRoundTripByteForByte) {
     EXPECT_EQ(GetChunkData3ds<StringData3ds>(ReadChunkData3ds(ObjectByName(*db, "Omni")))->text,
               "Omni");
     EXPECT_NE(MaterialByName(*db, "Checker"), nullptr);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+    EXPECT_EQ(RaisedErrors(), Codes{});
 }
 
 // "name < parent name" for every keyframer node, parents found by the numbers
@@ -126,10 +116,10 @@ TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
     };
     for (const auto& [source, hierarchy] : cases) {
         SCOPED_TRACE(source);
-        std::unique_ptr<Database3ds> original = Read(source);
+        std::unique_ptr<Database3ds> original = ReadDatabaseFile(source);
         EXPECT_EQ(Hierarchy(*original), hierarchy);
         const Bytes copy = Write(original.get(), "copy.3ds");
-        std::unique_ptr<Database3ds> rewritten = Read("copy.3ds");
+        std::unique_ptr<Database3ds> rewritten = ReadDatabaseFile("copy.3ds");
         EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
         // Once renumbered, the file keeps its bytes.
         EXPECT_TRUE(Write(rewritten.get(), "again.3ds") == copy);
@@ -148,10 +138,7 @@ Bytes MeshFile(const Bytes& chunks) {
 
 // A position track whose keys take every spline float, with keyCount on disk.
 Bytes PositionTrack(uint32_t keyCount, int keys) {
-    Bytes body = Hex("0000 00000000 00000000") + Bytes{static_cast<unsigned char>(keyCount),
-                                                       static_cast<unsigned char>(keyCount >> 8),
-                                                       static_cast<unsigned char>(keyCount >> 16),
-                                                       static_cast<unsigned char>(keyCount >> 24)};
+    Bytes body = Hex("0000 00000000 00000000") + LittleEndian32(keyCount);
     for (int i = 0; i < keys; ++i) {
         body = body + Hex("00000000 1F00") + Bytes(5 * 4, 0) + Bytes(12, 0);
     }
@@ -209,8 +196,8 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         SCOPED_TRACE(what);
         WriteFileBytes("broken.3ds", bytes);
         ResetLargestAllocation();
-        std::unique_ptr<Database3ds> db = Read("broken.3ds");
-        EXPECT_EQ(TakeErrors(), (std::vector<int32_t>{cause, ERR_READING_DATABASE}));
+        std::unique_ptr<Database3ds> db = ReadDatabaseFile("broken.3ds");
+        EXPECT_EQ(TakeErrors(), (Codes{cause, ERR_READING_DATABASE}));
         // Nothing larger than the file, or the file's stream buffer.
         EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
         ResetToolkit3ds();
@@ -218,11 +205,10 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
 }
 
 TEST_F(DatabaseReader, RefusesAFileNotOpenForReading) {
-    std::unique_ptr<Database3ds> db;
-    InitDatabase3ds(db);
+    std::unique_ptr<Database3ds> db = EmptyDatabase();
     ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());
     ReadDatabase3ds(nullptr, db.get());
-    EXPECT_EQ(TakeErrors(), std::vector<int32_t>(2, ERR_INVALID_ARG));
+    EXPECT_EQ(TakeErrors(), Codes(2, ERR_INVALID_ARG));
 }
 
 TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
@@ -230,19 +216,14 @@ TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {
     Write(scene.get(), "scene.3ds");
     std::unique_ptr<Database3ds> db;
     const int failures = SweepAllocationFaults(
-        [] { ResetToolkit3ds(); },
-        [&db] {
-            db.reset();
-            InitDatabase3ds(db);
-            ReadDatabase3ds(OpenFile3ds("scene.3ds", "r"), db.get());
-        },
+        [] { ResetToolkit3ds(); }, [&db] { db = ReadDatabaseFile("scene.3ds"); },
         [] {
             // The stream buffer is optional; every other allocation is reported.
-            const std::vector<int32_t> errors = RaisedErrors();
+            const Codes errors = RaisedErrors();
             EXPECT_TRUE(errors.empty() || std::ranges::count(errors, ERR_NO_MEM) == 1);
         });
     EXPECT_GT(failures, 100);
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{});
+    EXPECT_EQ(RaisedErrors(), Codes{});
 }
 
 } // namespace

@@ -11,9 +11,6 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Codes = std::vector<int32_t>;
-
 // A new mesh database as written: every length equals its chunk's bytes.
 const Bytes kNewMeshFile = Hex("4D4D 33000000"                    // root, 51 bytes
                                "0200 0A000000 03000000"           // file version 3
@@ -116,12 +113,10 @@ TEST_F(DatabaseWriter, ParentNotesAndUntaggedChunksNeverReachTheFile) {
     GetChunkData3ds<StringData3ds>(note)->text = "Nobody";
     AppendChunk(note, kTagFileVersion3ds);
 
-    Bytes expected = kNewMeshFile;
-    expected[2] = 0x4F;                                               // root, 79 bytes
-    expected[34] = 0x2F;                                              // keyframer, 47 bytes
-    const Bytes nodeBytes = Hex("02B0 1C000000 30B0 08000000 0000"    // object node, number 0
-                                "10B0 0E000000 4E00 0000 0000 FFFF"); // header "N", no parent
-    expected.insert(expected.end(), nodeBytes.begin(), nodeBytes.end());
+    Bytes expected = kNewMeshFile + Hex("02B0 1C000000 30B0 08000000 0000"    // node number 0
+                                        "10B0 0E000000 4E00 0000 0000 FFFF"); // "N", no parent
+    expected[2] = 0x4F;                                                       // root, 79 bytes
+    expected[34] = 0x2F;                                                      // keyframer, 47 bytes
     EXPECT_EQ(WriteToFile(db.get(), "notes.3ds"), expected);
     EXPECT_EQ(note->writeFileIndex, kNoFileIndex3ds);
 }
@@ -178,9 +173,7 @@ TEST_F(DatabaseWriter, BadArgumentsAreRefused) {
     WriteChunk3ds(db->root.get(), 5);
     EXPECT_EQ(TakeErrors(), Codes(4, ERR_INVALID_ARG));
 
-    std::unique_ptr<Database3ds> rootless;
-    InitDatabase3ds(rootless);
-    WriteDatabase3ds(file, rootless.get());
+    WriteDatabase3ds(file, EmptyDatabase().get());
     EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_ARG, ERR_WRITING_DATABASE}));
 
     File3ds stranger;

@@ -13,10 +13,8 @@ std::string PrintedErrors() {
     EXPECT_NE(stream, nullptr);
     PrintErrors3ds(stream);
     std::rewind(stream);
-    std::string text;
-    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) {
-        text.push_back(static_cast<char>(c));
-    }
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
     std::fclose(stream);
     return text;
 }

@@ -13,8 +13,6 @@
 
 namespace {
 
-using Codes = std::vector<int32_t>;
-
 // Number chunks start out holding this, so that any number given shows.
 constexpr uint16_t kUnnumbered = 0x1234;
 

@@ -138,8 +138,7 @@ TEST_F(Material, MapParametersAppearOnlyWhenNotDefault) {
 // Replacing by name is tested in put_support_test.
 TEST_F(Material, GoesIntoTheEditorSectionOrTheRootOfALibrary) {
     // A mesh file without a 3D editor section gets one.
-    std::unique_ptr<Database3ds> bare;
-    InitDatabase3ds(bare);
+    std::unique_ptr<Database3ds> bare = EmptyDatabase();
     NewChunkWithTag3ds(&bare->root, kTagMeshFile3ds);
     PutMaterial3ds(bare.get(), NewMaterial("Skin").get());
     EXPECT_EQ(TreeOutline(bare->root.get()).substr(0, 15), "4D4D(3D3D(AFFF(");

@@ -55,7 +55,7 @@ TEST_F(MeshObject, FieldOperationsKeepElementsAndInitKeepsTheRecord) {
     EXPECT_FALSE(ErrorPending3ds);
     InitMeshObj3ds(nullptr, 1, 1, 0);
     InitMeshObjField3ds(nullptr, kMeshVertices3ds);
-    EXPECT_EQ(RaisedErrors(), (std::vector<int32_t>{ERR_INVALID_ARG, ERR_INVALID_ARG}));
+    EXPECT_EQ(RaisedErrors(), (Codes{ERR_INVALID_ARG, ERR_INVALID_ARG}));
 }
 
 TEST_F(MeshObject, CenterMatrixUsesTheBoundingBox) {
@@ -74,8 +74,7 @@ TEST_F(MeshObject, CenterMatrixUsesTheBoundingBox) {
     mesh->vertexCount = 5; // more than the array holds
     CenterMeshMatrix3ds(mesh.get());
     CenterMeshMatrix3ds(nullptr);
-    EXPECT_EQ(RaisedErrors(),
-              (std::vector<int32_t>{ERR_INVALID_DATA, ERR_INVALID_DATA, ERR_INVALID_ARG}));
+    EXPECT_EQ(RaisedErrors(), (Codes{ERR_INVALID_DATA, ERR_INVALID_DATA, ERR_INVALID_ARG}));
     EXPECT_EQ(mesh->matrix[0], 9.0f);
 }
 
@@ -149,7 +148,7 @@ TEST_F(MeshObject, FailedLookupReturnsWithItsError) {
     object->data.reset();
     object->readFileIndex = 7;
     PutMesh3ds(db.get(), SmallMesh("Hips").get());
-    EXPECT_EQ(RaisedErrors(), std::vector<int32_t>{ERR_READING_FILE});
+    EXPECT_EQ(RaisedErrors(), Codes{ERR_READING_FILE});
 }
 
 } // namespace

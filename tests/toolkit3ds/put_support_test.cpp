@@ -20,8 +20,6 @@
 
 namespace {
 
-using Codes = std::vector<int32_t>;
-
 class PutSupport : public ToolkitTest {};
 
 struct Records {
@@ -214,8 +212,7 @@ TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing
     Records r = FullRecords();
     for (const PutStep& step : kPuts) {
         SCOPED_TRACE(step.name);
-        std::unique_ptr<Database3ds> rootless;
-        InitDatabase3ds(rootless);
+        std::unique_ptr<Database3ds> rootless = EmptyDatabase();
         auto db = MakeDatabase();
         const std::unique_ptr<Chunk3ds> before = CopyTree(db->root.get());
         step.put(nullptr, &r);
