@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_levels.h"
+#include "tools/levelbuilder/every_block_level.h"
 #include "tools/levelbuilder/level_builder.h"
 #include "tools/levelbuilder/sample_level.h"
 

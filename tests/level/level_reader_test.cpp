@@ -14,7 +14,7 @@
 #include "tests/support/allocation_hooks.h"
 #include "tests/support/level_compare.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/test_levels.h"
+#include "tools/levelbuilder/every_block_level.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/support/test_levels.h"
+#include "tools/levelbuilder/every_block_level.h"
 
 LevelDescription EveryBlockLevel(size_t pages) {
     LevelDescription d;

@@ -1,5 +1,5 @@
 #pragma once
-// Levels for the reader's tests, described through the level builder.
+// A level with entries in every block, for the reader's tests and the fuzz seeds.
 
 #include <cstddef>
 
