@@ -175,22 +175,6 @@ TEST_F(ChunkData, NewRecordOfAContainerIsNoneAndFlagsKeepTheirs) {
     EXPECT_FALSE(ErrorPending3ds);
 }
 
-TEST_F(ChunkData, TracksWriteHeaderThenKeys) {
-    std::unique_ptr<Chunk3ds> chunk;
-    auto* position =
-        GetChunkData3ds<PointTrackData3ds>(NewChunkAndData3ds(&chunk, kTagPositionTrack3ds));
-    position->keys = {{{7, 0x01, 0.5f}, {1, 2, 3}}};
-    EXPECT_EQ(EncodeRecord(*chunk), Hex("0000 00000000 00000000 01000000" // track header, 1 key
-                                        "07000000 0100 0000003F"          // time 7, tension 0.5
-                                        "0000803F 00000040 00004040"));   // position 1, 2, 3
-    // A hide key has no value behind its header.
-    auto* hide = GetChunkData3ds<HideTrackData3ds>(NewChunkAndData3ds(&chunk, kTagHideTrack3ds));
-    hide->keys.resize(2);
-    EXPECT_EQ(EncodeRecord(*chunk),
-              Hex("0000 00000000 00000000 02000000 00000000 0000 00000000 0000"));
-    EXPECT_FALSE(ErrorPending3ds);
-}
-
 TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
     std::unique_ptr<Chunk3ds> chunk;
     NewChunkWithTag3ds(&chunk, 0x1234);

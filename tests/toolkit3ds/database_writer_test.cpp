@@ -39,15 +39,6 @@ Bytes WriteToFile(Database3ds* db, const char* name) {
     return ReadFileBytes(name);
 }
 
-TEST_F(DatabaseWriter, NewMeshDatabaseIsItsDefaultChunks) {
-    std::unique_ptr<Database3ds> db = MakeDatabase();
-    EXPECT_EQ(WriteToFile(db.get(), "new.3ds"), kNewMeshFile);
-    // The written lengths are recorded in the tree.
-    EXPECT_EQ(db->root->size, 51u);
-    EXPECT_EQ(FindChunk(db->root.get(), kTagKeyframer3ds)->size, 19u);
-    EXPECT_EQ(FindChunk(db->root.get(), kTagKeyframerHeader3ds)->writeFileIndex, 0);
-}
-
 TEST_F(DatabaseWriter, WritingTwiceGivesIdenticalFiles) {
     std::unique_ptr<Database3ds> db = MakeDatabase();
     Chunk3ds* object = AppendChunk(Editor(*db), kTagNamedObject3ds);

@@ -33,9 +33,12 @@ protected:
     }
 };
 
-// Reading them back is the database reader's byte-for-byte round trip.
-TEST_F(FileIo, PrimitivesAreWrittenLittleEndian) {
+// Reading them back is the database reader's and the chunk data's round trip.
+TEST_F(FileIo, PrimitivesStringsAndCompositesAreWrittenLittleEndian) {
     const uint8_t array[] = {1, 2, 3};
+    const KeyHeader3ds keys[] = {{.time = 16, .splineFlags = 0, .tension = 9.0f},
+                                 {5, 0x1F, 1.0f, 2.0f, -2.5f, 0.5f, -1.0f},
+                                 {.time = 1, .splineFlags = 0x14, .bias = 1.0f, .easeFrom = 2.0f}};
     EXPECT_EQ(Written([&] {
                   WriteChunkHeader3ds(0x4D4D, 0x1234);
                   WriteFloat3ds(1.0f);
@@ -47,35 +50,12 @@ TEST_F(FileIo, PrimitivesAreWrittenLittleEndian) {
                   WriteLong3ds(-2);
                   WriteULong3ds(0x01020304);
                   WriteByteArray3ds(3, array);
-              }),
-              Hex("4D4D 34120000"     // chunk header 0x4D4D, length 0x1234
-                  "0000803F 00000080" // 1.0f, -0.0f
-                  "FE 81 FEFF B2A1"   // byte -2, ubyte 0x81, short -2, ushort 0xA1B2
-                  "FEFFFFFF 04030201" // long -2, ulong 0x01020304
-                  "010203"));         // byte array
-}
-
-// Strings and composites are read back by the chunk data round trip.
-TEST_F(FileIo, StringsAndFixedFieldsAreWrittenWholeOrCut) {
-    EXPECT_EQ(Written([] {
                   WriteString3ds("");
                   WriteString3ds("ab");
                   WriteFixedString3ds("abc", 11);
                   WriteString3ds(std::string_view("x\0y", 3));
                   WriteFixedString3ds("abcd", 4);
                   WriteFixedString3ds("abcde", 4);
-              }),
-              Hex("00 616200"                // "", "ab"
-                  "61626300 00000000 000000" // "abc" in 11 bytes
-                  "7800"                     // "x\0y" ends at its zero byte
-                  "61626364 6162636465"));   // "abcd" fills 4 bytes, "abcde" overruns
-}
-
-TEST_F(FileIo, CompositesWriteOnlyTheFlaggedKeyValues) {
-    const KeyHeader3ds keys[] = {{.time = 16, .splineFlags = 0, .tension = 9.0f},
-                                 {5, 0x1F, 1.0f, 2.0f, -2.5f, 0.5f, -1.0f},
-                                 {.time = 1, .splineFlags = 0x14, .bias = 1.0f, .easeFrom = 2.0f}};
-    EXPECT_EQ(Written([&] {
                   WritePoint3ds({1.0f, -2.5f, 0.0f});
                   WriteTexVert3ds({0.5f, 2.0f});
                   WriteFace3ds({0xFFFF, 2, 0x0102, 7});
@@ -84,7 +64,16 @@ TEST_F(FileIo, CompositesWriteOnlyTheFlaggedKeyValues) {
                       WriteKeyHeader3ds(key);
                   }
               }),
-              Hex("0000803F 000020C0 00000000"      // point 1, -2.5, 0
+              Hex("4D4D 34120000"      // chunk header 0x4D4D, length 0x1234
+                  "0000803F 00000080"  // 1.0f, -0.0f
+                  "FE 81 FEFF B2A1"    // byte -2, ubyte 0x81, short -2, ushort 0xA1B2
+                  "FEFFFFFF 04030201"  // long -2, ulong 0x01020304
+                  "010203"             // byte array
+                  "00 616200"          // "", "ab"
+                  "61626300 00000000 000000" // "abc" in 11 bytes
+                  "7800"                     // "x\0y" ends at its zero byte
+                  "61626364 6162636465"      // "abcd" fills 4 bytes, "abcde" overruns
+                  "0000803F 000020C0 00000000"      // point 1, -2.5, 0
                   "0000003F 00000040"               // texture vertex 0.5, 2
                   "FFFF 0200 0201 0700"             // face 0xFFFF, 2, 0x102, flags 7
                   "4000 EFBEADDE 00000000 03000000" // track flags 0x40, 0xDEADBEEF, 0, 3 keys
@@ -115,25 +104,6 @@ TEST_F(FileIo, ReadsPastTheEndOrTheLimitFailKeepingDefaults) {
     EXPECT_EQ(RaisedErrors(), Codes({ERR_READING_FILE}));
 }
 
-TEST_F(FileIo, PatchesChunkLengthAndReturnsToTheEnd) {
-    EXPECT_EQ(Written([] {
-                  WriteChunkHeader3ds(0x3D3D, 0);
-                  WriteULong3ds(0x04030201);
-                  const int32_t end = GetFilePosition3ds();
-                  PatchChunkLength3ds(0, end);
-                  EXPECT_EQ(GetFilePosition3ds(), end);
-                  WriteUByte3ds(0xEE);
-              }),
-              Hex("3D3D 0A000000 01020304 EE"));
-
-    // A length that would be negative is refused, not wrapped.
-    SetCurrentFile3ds(OpenFile3ds("out2.bin", "w"));
-    WriteChunkHeader3ds(0x3D3D, 0);
-    PatchChunkLength3ds(4, 2);
-    PatchChunkLength3ds(-1, 2);
-    EXPECT_EQ(RaisedErrors(), Codes({ERR_WRITING_FILE, ERR_WRITING_FILE}));
-}
-
 // Held bytes are patched in memory; a header already sent to the stream is patched by seeking.
 TEST_F(FileIo, HeldOutputPatchesLengthsInMemoryOrOnDisk) {
     File3ds* file = OpenFile3ds("held.bin", "w");
@@ -147,10 +117,13 @@ TEST_F(FileIo, HeldOutputPatchesLengthsInMemoryOrOnDisk) {
     WriteULong3ds(3);
     PatchChunkLength3ds(inner, GetFilePosition3ds());
     PatchChunkLength3ds(0, GetFilePosition3ds());
+    // A length that would be negative is refused, not wrapped.
+    PatchChunkLength3ds(4, 2);
+    PatchChunkLength3ds(-1, 2);
     WriteUByte3ds(0xEE);
     ReleaseOutput3ds(file);
     CloseFile3ds(file);
-    EXPECT_FALSE(ErrorPending3ds);
+    EXPECT_EQ(RaisedErrors(), Codes({ERR_WRITING_FILE, ERR_WRITING_FILE}));
 
     const Bytes bytes = ReadFileBytes("held.bin");
     ASSERT_EQ(bytes.size(), 6 + kHeldOutputSize3ds + 11);
@@ -280,7 +253,8 @@ TEST_F(FileIo, TableHoldsAtMost252Files) {
     EXPECT_EQ(GetFileTable3ds()->slotsInUse, kMaxFiles3ds);
 }
 
-TEST_F(FileIo, ReaderMovesAsideWhenItsNameIsOpenedForWriting) {
+// A reader moves aside for a writer of its name; a writer closes for a reader.
+TEST_F(FileIo, ReaderMovesAsideForAWriterWhichClosesForAReader) {
     std::filesystem::create_directory("sub");
     File3ds* reader = Reader({10, 11, 12, 13, 14, 15, 16, 17}, "sub/data.bin");
     uint8_t head[3] = {};
@@ -296,7 +270,9 @@ TEST_F(FileIo, ReaderMovesAsideWhenItsNameIsOpenedForWriting) {
 
     SetCurrentFile3ds(writer);
     WriteUShort3ds(0x0201);
-    CloseFile3ds(writer);
+    // Opening the name for reading closes the writer, so its bytes are there.
+    SetCurrentFile3ds(OpenFile3ds("sub/data.bin", "r"));
+    EXPECT_EQ(ReadUShort3ds(), 0x0201);
 
     // The reader goes on with the old contents where it stopped.
     SetCurrentFile3ds(reader);
@@ -321,19 +297,6 @@ TEST_F(FileIo, ReaderUnderAVeryLongDirectoryIsNotMoved) {
     EXPECT_EQ(reader->name, path);
     EXPECT_EQ(ReadUByte3ds(), 7);
     EXPECT_EQ(ReadFileBytes(path), (Bytes{7, 8}));
-}
-
-TEST_F(FileIo, OpeningForReadingAFileOpenForWritingClosesTheWriter) {
-    File3ds* writer = OpenFile3ds("data.bin", "w");
-    SetCurrentFile3ds(writer);
-    WriteUShort3ds(0xCDAB);
-    File3ds* reader = OpenFile3ds("data.bin", "r");
-    ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(GetFileByIndex3ds(0), nullptr);
-    EXPECT_EQ(GetCurrentFile3ds(), nullptr);
-    SetCurrentFile3ds(reader);
-    EXPECT_EQ(ReadUShort3ds(), 0xCDAB);
-    EXPECT_FALSE(ErrorPending3ds);
 }
 
 } // namespace
