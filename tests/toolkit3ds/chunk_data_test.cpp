@@ -255,30 +255,6 @@ TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
     }
 }
 
-TEST_F(ChunkData, RecordsAreLoadedOnceAndDroppedOnlyWhenAFileCanSupplyThem) {
-    auto chunk = ChunkInFile(kTagMeshVersion3ds, Hex("3E3D 0A000000 03000000"), 10);
-    EXPECT_EQ(*ReadChunkData3ds(chunk.get()), ChunkData3ds(LongData3ds{3}));
-    DropRereadableData3ds(chunk.get());
-    EXPECT_EQ(chunk->data, nullptr);
-    ChunkData3ds* loaded = ReadChunkData3ds(chunk.get());
-    EXPECT_EQ(*loaded, ChunkData3ds(LongData3ds{3}));
-
-    // A record in memory is returned without touching the file, and kept.
-    chunk->readFileIndex = 200;
-    EXPECT_EQ(ReadChunkData3ds(chunk.get()), loaded);
-    chunk->readFileIndex = kNoFileIndex3ds;
-    DropRereadableData3ds(chunk.get());
-    EXPECT_EQ(chunk->data.get(), loaded);
-
-    // Without a record: no source file gives none quietly, a file not open an error.
-    chunk->data.reset();
-    EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
-    EXPECT_FALSE(ErrorPending3ds);
-    chunk->readFileIndex = 200;
-    EXPECT_EQ(ReadChunkData3ds(chunk.get()), nullptr);
-    EXPECT_EQ(RaisedErrors(), Codes{ERR_READING_FILE});
-}
-
 TEST_F(ChunkData, CopyLeavesTheSourceAndNeverReplacesARecord) {
     const ChunkData3ds track = PointTrackData3ds{7, 1, 2, {{{7, 1, 0.5f}, {1, 2, 3}}}};
     Chunk3ds source, copy, other;

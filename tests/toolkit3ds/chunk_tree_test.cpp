@@ -111,7 +111,7 @@ TEST_F(ChunkTree, ResetOrAddChildKeepsTheNodeInPlace) {
 TEST_F(ChunkTree, DuplicateCopiesRecordsDeeplyButNotSiblings) {
     auto source = MakeChunk(kTagViewportLayout3ds);
     GetChunkData3ds<ViewportLayoutData3ds>(NewChunkData3ds(source.get()))->state[2] = 1;
-    source->size = 77;
+    source->size = source->position = 77;
     std::unique_ptr<Chunk3ds> entry;
     auto* record = GetChunkData3ds<ViewportEntryData3ds>(
         NewChunkAndData3ds(&entry, kTagViewportEntryDefault3ds));
@@ -126,7 +126,8 @@ TEST_F(ChunkTree, DuplicateCopiesRecordsDeeplyButNotSiblings) {
     source.reset();
 
     EXPECT_EQ(TreeOutline(copy.get()), "7001(7012 7020)");
-    EXPECT_EQ(copy->size, 77u);
+    EXPECT_EQ(copy->size + copy->position, 154u);
+    EXPECT_EQ(copy->next, nullptr);
     EXPECT_EQ(GetChunkData3ds<ViewportLayoutData3ds>(copy.get())->state[2], 1);
     EXPECT_EQ(GetChunkData3ds<ViewportEntryData3ds>(copy->child.get())->cameraName, "Camera1");
 
