@@ -162,7 +162,7 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
 }
 
 // A container's record is dropped; flags and unknown tags keep what they hold.
-TEST_F(ChunkData, NewRecordOfAContainerIsNoneAndFlagsKeepTheirs) {
+TEST_F(ChunkData, NewRecordOfAContainerIsNoneFlagsKeepTheirsAndCopiesLeaveTheSource) {
     for (uint32_t tag : {uint32_t{kTagTriangleMesh3ds}, uint32_t{kTagObjectHidden3ds}, 0x1234u}) {
         Chunk3ds chunk;
         chunk.tag = tag;
@@ -173,6 +173,17 @@ TEST_F(ChunkData, NewRecordOfAContainerIsNoneAndFlagsKeepTheirs) {
         EXPECT_EQ(chunk.data.get(), kept);
     }
     EXPECT_FALSE(ErrorPending3ds);
+
+    // A copy leaves the source and never replaces a record.
+    const ChunkData3ds track = PointTrackData3ds{7, 1, 2, {{{7, 1, 0.5f}, {1, 2, 3}}}};
+    Chunk3ds source, copy, other;
+    source.data = std::make_unique<ChunkData3ds>(track);
+    other.data = std::make_unique<ChunkData3ds>(LongData3ds{1});
+    CopyChunkData3ds(&source, &copy);
+    CopyChunkData3ds(&source, &other);
+    EXPECT_EQ(*source.data, track);
+    EXPECT_EQ(*copy.data, track);
+    EXPECT_EQ(*other.data, ChunkData3ds(LongData3ds{1}));
 }
 
 TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
@@ -253,18 +264,6 @@ TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
         EXPECT_EQ(ReadChunkData3ds(chunk.get()) != nullptr, c.kept);
         EXPECT_EQ(TakeErrors(), Codes{c.code});
     }
-}
-
-TEST_F(ChunkData, CopyLeavesTheSourceAndNeverReplacesARecord) {
-    const ChunkData3ds track = PointTrackData3ds{7, 1, 2, {{{7, 1, 0.5f}, {1, 2, 3}}}};
-    Chunk3ds source, copy, other;
-    source.data = std::make_unique<ChunkData3ds>(track);
-    other.data = std::make_unique<ChunkData3ds>(LongData3ds{1});
-    CopyChunkData3ds(&source, &copy);
-    CopyChunkData3ds(&source, &other);
-    EXPECT_EQ(*source.data, track);
-    EXPECT_EQ(*copy.data, track);
-    EXPECT_EQ(*other.data, ChunkData3ds(LongData3ds{1}));
 }
 
 } // namespace

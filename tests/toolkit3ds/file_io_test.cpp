@@ -211,7 +211,7 @@ TEST_F(FileIo, OpensByTheFirstReadOrWriteInTheMode) {
     EXPECT_EQ(ListDirectory("."), (std::vector<std::string>{"b.bin", "c.bin", "in.bin"}));
 }
 
-TEST_F(FileIo, FileTableReusesSlotsAndKeepsTheCurrentFile) {
+TEST_F(FileIo, FileTableReusesSlotsKeepsTheCurrentFileAndHolds252) {
     File3ds* first = OpenFile3ds("first.bin", "w");
     File3ds* second = OpenFile3ds("second.bin", "w");
     EXPECT_EQ(OpenFile3ds("second.bin", "w"), second);
@@ -241,9 +241,8 @@ TEST_F(FileIo, FileTableReusesSlotsAndKeepsTheCurrentFile) {
     EXPECT_FALSE(ErrorPending3ds);
     EXPECT_EQ(GetFileTable3ds(), nullptr);
     EXPECT_EQ(ReadFileBytes("second.bin"), (Bytes{0x0D, 0x0C, 0x0B, 0x0A}));
-}
 
-TEST_F(FileIo, TableHoldsAtMost252Files) {
+    // The table holds at most 252 files.
     for (int i = 0; i < kMaxFiles3ds; ++i) {
         ASSERT_NE(OpenFile3ds(("f" + std::to_string(i)).c_str(), "w"), nullptr) << i;
     }
