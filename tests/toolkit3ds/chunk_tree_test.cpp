@@ -38,7 +38,7 @@ Chunk3ds* AddMaterial(Database3ds& db, const std::string& name) {
     return material;
 }
 
-TEST_F(ChunkTree, InsertionFollowsOrderKeys) {
+TEST_F(ChunkTree, InsertionFollowsOrderKeysAndRefusesChains) {
     auto editor = MakeChunk(kTagEditor3ds);
     InsertChildInOrder3ds(editor.get(), MakeChunk(kTagMeshVersion3ds));
     for (const char* name : {"Hips", "Torso", "Head"}) {
@@ -56,9 +56,8 @@ TEST_F(ChunkTree, InsertionFollowsOrderKeys) {
     EXPECT_EQ(ChildOutline(editor.get()), "3D3E AFFF 0100 7001 3000 4000 4000 4000 1234");
     EXPECT_EQ(ChildNames(editor.get()),
               (std::vector<std::string>{"", "", "", "", "", "Hips", "Torso", "Head", ""}));
-}
 
-TEST_F(ChunkTree, InsertionRefusesMissingArgumentsAndSiblingChains) {
+    // Missing arguments and sibling chains are refused.
     auto parent = MakeChunk(kTagEditor3ds);
     EXPECT_EQ(InsertChildInOrder3ds(nullptr, MakeChunk(kTagNamedObject3ds)), nullptr);
     EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_ARG});

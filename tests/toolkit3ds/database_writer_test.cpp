@@ -130,30 +130,7 @@ TEST_F(DatabaseWriter, RecordsFromASourceFileAreWrittenThenDropped) {
     EXPECT_NE(FindChunk(db->root.get(), kTagKeyframerHeader3ds)->data, nullptr);
 }
 
-TEST_F(DatabaseWriter, FailureStopsTheWriteAndNamesTheStage) {
-    std::unique_ptr<Database3ds> db = MakeDatabase();
-
-    // An error left pending: nothing is written.
-    File3ds* file = OpenFile3ds("pending.3ds", "w");
-    RaiseError3ds(ERR_NO_MEM);
-    WriteDatabase3ds(file, db.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_NO_MEM, ERR_WRITING_DATABASE}));
-    CloseAllFiles3ds();
-    EXPECT_TRUE(ReadFileBytes("pending.3ds").empty());
-
-    // A record that cannot be encoded: the root's header keeps its provisional length.
-    Chunk3ds* mesh = AppendChunk(AppendChunk(Editor(*db), kTagNamedObject3ds), kTagTriangleMesh3ds);
-    AppendRecord<VertexListData3ds>(mesh, kTagVertexList3ds)->vertices.resize(65536);
-    file = OpenFile3ds("bad.3ds", "w");
-    WriteDatabase3ds(file, db.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
-    CloseAllFiles3ds();
-    const Bytes bytes = ReadFileBytes("bad.3ds");
-    ASSERT_GE(bytes.size(), 6u);
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), Bytes({0x4D, 0x4D, 0, 0, 0, 0}));
-}
-
-TEST_F(DatabaseWriter, BadArgumentsAreRefused) {
+TEST_F(DatabaseWriter, BadArgumentsAndFailuresStopTheWriteNamingTheStage) {
     std::unique_ptr<Database3ds> db = MakeDatabase();
     File3ds* file = OpenFile3ds("args.3ds", "w");
     WriteDatabase3ds(nullptr, db.get());
@@ -178,6 +155,25 @@ TEST_F(DatabaseWriter, BadArgumentsAreRefused) {
     EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_DATA}));
     CloseAllFiles3ds();
     EXPECT_TRUE(ReadFileBytes("args.3ds").empty());
+
+    // An error left pending: nothing is written.
+    file = OpenFile3ds("pending.3ds", "w");
+    RaiseError3ds(ERR_NO_MEM);
+    WriteDatabase3ds(file, db.get());
+    EXPECT_EQ(TakeErrors(), Codes({ERR_NO_MEM, ERR_WRITING_DATABASE}));
+    CloseAllFiles3ds();
+    EXPECT_TRUE(ReadFileBytes("pending.3ds").empty());
+
+    // A record that cannot be encoded: the root's header keeps its provisional length.
+    Chunk3ds* mesh = AppendChunk(AppendChunk(Editor(*db), kTagNamedObject3ds), kTagTriangleMesh3ds);
+    AppendRecord<VertexListData3ds>(mesh, kTagVertexList3ds)->vertices.resize(65536);
+    file = OpenFile3ds("bad.3ds", "w");
+    WriteDatabase3ds(file, db.get());
+    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
+    CloseAllFiles3ds();
+    const Bytes bytes = ReadFileBytes("bad.3ds");
+    ASSERT_GE(bytes.size(), 6u);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), Bytes({0x4D, 0x4D, 0, 0, 0, 0}));
 }
 
 } // namespace
