@@ -164,7 +164,7 @@ TEST_F(ChunkTree, FreesLongChainsAndDeepTreesWithoutRecursion) {
     FreeChunkTree3ds(deep);
 }
 
-TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsInPlace) {
+TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsAndKindsGiveTheirRoots) {
     auto db = MakeDatabase();
     Chunk3ds* version = db->root->child.get();
     GetChunkData3ds<LongData3ds>(version)->value = 9;
@@ -189,11 +189,8 @@ TEST_F(ChunkTree, UpdatingDefaultsRenewsRecordsInPlace) {
     EXPECT_FALSE(ErrorPending3ds);
     EXPECT_EQ(*GetChunkData3ds<KeyframerHeaderData3ds>(header),
               (KeyframerHeaderData3ds{5, "", 30}));
-}
 
-TEST_F(ChunkTree, DatabaseKindsGiveTheirRoots) {
     // The mesh file's default chunks are pinned where they are written.
-    std::unique_ptr<Database3ds> db = MakeDatabase();
     EXPECT_EQ(GetDatabaseKind3ds(db.get()), kDatabaseMeshFile3ds);
     CreateNewDatabase3ds(db.get(), kDatabaseProjectFile3ds);
     EXPECT_EQ(TreeOutline(db->root.get()), "C23D(3D3D(3D3E) B000(B00A))");
