@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -23,6 +24,19 @@ bool IsMarked(Vertex16 a, Vertex16 b, Vertex16 c, Vertex16 n0) {
 }
 
 } // namespace
+
+// The orientation test's marks come out the same for either sign of these
+// quarter turns, so the generated triangles below cannot tell them apart.
+TEST(Geometry, PlaneAngleOfAPointOnAnAxisHasTheStatedSign) {
+    constexpr double kHalfPi = std::numbers::pi / 2;
+    EXPECT_DOUBLE_EQ(PlaneAngle({}, {0, 5, 9}, {}, Axis::kZ), -kHalfPi);
+    EXPECT_DOUBLE_EQ(PlaneAngle({}, {0, 9, 5}, {}, Axis::kY), -kHalfPi);
+    EXPECT_DOUBLE_EQ(PlaneAngle({}, {}, {9, 0, 5}, Axis::kX), kHalfPi);
+    EXPECT_DOUBLE_EQ(PlaneAngle({}, {}, {9, 0, -5}, Axis::kX), kHalfPi);
+    EXPECT_EQ(PlaneAngle({}, {0, 0, 7}, {}, Axis::kZ), 0.0);
+    // The arcsine takes the point's own coordinate: 5 / 5 here, not (5 - 1) / 5.
+    EXPECT_EQ(PlaneAngle({0, 1, 0}, {3, 5, 0}, {}, Axis::kZ), kHalfPi);
+}
 
 TEST(Geometry, TransformPointSumsInStatedOrderWithoutFusing) {
     AffineMatrix m;
