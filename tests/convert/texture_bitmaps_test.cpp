@@ -12,8 +12,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // Two pages filled with 0xEE, and object textures:
 //   0: quad spanning columns 16..47, rows 32..63 of page 0
 //   3: page 1; its first three corners span columns 10..12, rows 20..21,
@@ -50,7 +48,6 @@ TEST_F(TextureBitmaps, CutsTheSmallestRectangleOfTheCountedCorners) {
     const TextureArea big = CutTextureArea(level, 0, kQuadArea);
     EXPECT_EQ(Rectangle(big), (std::array<int32_t, 4>{16, 32, 32, 32}));
     EXPECT_EQ(big.pixels, level.texturePages8.data());
-    EXPECT_EQ(big.fileName, "Text000.bmp");
     EXPECT_EQ(TextureBitmapName(0x1a3f), "Text1a3f.bmp");
 
     // A triangle ignores the fourth corner; a quad (any kind but 1) counts it.
@@ -71,7 +68,7 @@ TEST_F(TextureBitmaps, PadsRowsToMultiplesOfFourWithZeros) {
         texture.vertices[0] = {0, right, 0, 9};
         texture.vertices[1] = {0, 0, 0, 7};
         texture.vertices[2] = {0, 0, 0, 8};
-        const Bytes bytes = EncodeTextureBitmap(CutTextureArea(level, 5, kTriangleArea));
+        const std::vector<uint8_t> bytes = EncodeTextureBitmap(CutTextureArea(level, 5, kTriangleArea));
         const uint32_t width = right + 1u;
         SCOPED_TRACE(width);
         ASSERT_EQ(bytes.size(), 1078 + 3 * rowBytes);
