@@ -123,6 +123,8 @@ TEST(GoldenOutput, SmallLevelConvertsToTheExpectedFiles) {
     ScopedTempDir dir;
     WriteFileBytes("golden.qlv", BuildLevel(GoldenLevel()).bytes);
     std::filesystem::create_directory("out");
+    // An older, longer output is overwritten whole.
+    WriteFileBytes("out/KeshMesh.3ds", std::vector<unsigned char>(100000, 0xEE));
     const ProcessResult result = RunProgram({TARVIK_EXE, "../golden.qlv"}, dir.path() + "/out");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "Creating 3ds mesh file 'KeshMesh.3ds'\n");
@@ -155,8 +157,10 @@ TEST(GoldenOutput, SecondRunInOneProcessGivesTheExpectedFiles) {
                   std::string(ErrorMessage3ds(ERR_INVALID_DATA)) + "\n");
         // The error list stays as it was printed.
         EXPECT_EQ(ErrorList3ds()[0].code, ERR_INVALID_DATA);
-        // It cut textures 0 and 1, which the golden level uses as well.
+        // It cut textures 0 and 1, which the golden level uses as well, and
+        // wrote nothing into the output.
         EXPECT_TRUE(std::filesystem::exists("Text001.bmp"));
+        EXPECT_EQ(std::filesystem::file_size("KeshMesh.3ds"), 0u);
     }
     ScopedTempDir dir;
     ASSERT_EQ(RunConversion(second), 0);

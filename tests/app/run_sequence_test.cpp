@@ -2,7 +2,6 @@
 // the failures that end a conversion half way.
 
 #include "tests/support/temp_dir.h"
-#include "toolkit3ds/errors.h"
 #include "tools/levelbuilder/sample_level.h"
 
 #include <gtest/gtest.h>
@@ -27,18 +26,6 @@ void ExpectEnd(const ProcessResult& result, int exitCode, const std::string& err
     EXPECT_EQ(result.err, err);
 }
 
-TEST(RunSequence, SampleLevelGivesOnlyTheProgressLineAndOneWholeChunk) {
-    ScopedTempDir dir;
-    // An old output is overwritten.
-    WriteFileBytes("KeshMesh.3ds", std::vector<unsigned char>(1000, 0xEE));
-    ExpectEnd(Convert(dir, DescribeSampleLevel()), 0, "");
-
-    // The root's length covers the whole file: nothing of the old output is left.
-    const std::vector<unsigned char> bytes = ReadFileBytes("KeshMesh.3ds");
-    ASSERT_GE(bytes.size(), 6u);
-    EXPECT_EQ(bytes[2] | bytes[3] << 8 | bytes[4] << 16 | bytes[5] << 24, bytes.size());
-}
-
 TEST(RunSequence, BitmapThatCannotBeCreatedEndsWithOne) {
     ScopedTempDir dir;
     std::filesystem::create_directory("Text000.bmp");
@@ -46,14 +33,6 @@ TEST(RunSequence, BitmapThatCannotBeCreatedEndsWithOne) {
     // The output file was opened, but nothing was written into it.
     EXPECT_EQ(ListDirectory(dir.path()),
               (std::vector<std::string>{"KeshMesh.3ds", "Text000.bmp", "level.qlv"}));
-    EXPECT_EQ(std::filesystem::file_size("KeshMesh.3ds"), 0u);
-}
-
-TEST(RunSequence, PartWithoutVerticesEndsWithTheToolkitsError) {
-    ScopedTempDir dir;
-    LevelDescription level = DescribeSampleLevel();
-    level.meshes[3] = BuilderMesh{}; // "L Foot"
-    ExpectEnd(Convert(dir, level), 255, std::string(ErrorMessage3ds(ERR_INVALID_DATA)) + "\n");
     EXPECT_EQ(std::filesystem::file_size("KeshMesh.3ds"), 0u);
 }
 
