@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include "convert/conversion_context.h"
-#include "convert/materials.h"
-#include "convert/texture_bitmaps.h"
 #include "tests/support/allocation_hooks.h"
 #include "tests/support/tree_outline.h"
 #include "toolkit3ds/chunk_tags.h"
