@@ -1,5 +1,5 @@
 // A real importer reads the converted sample: assimp's command-line tool
-// (Debian's assimp-utils) imports KeshMesh.3ds and exports it as glTF, which
+// (Debian's assimp-utils) reads KeshMesh.3ds (info) and exports it as glTF, which
 // must hold every part, material and bitmap and the camera. The expected
 // materials come from the written file and the bitmaps beside it.
 // Skipped when assimp is not installed.
@@ -22,10 +22,9 @@
 namespace {
 
 // Runs assimp from PATH with the arguments (env exits 127 when there is none).
-ProcessResult Assimp(const std::vector<std::string>& args, const std::string& cwd) {
-    std::vector<std::string> argv = {"/usr/bin/env", "assimp"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv, cwd);
+ProcessResult Assimp(std::vector<std::string> args, const std::string& cwd) {
+    args.insert(args.begin(), {"/usr/bin/env", "assimp"});
+    return RunProgram(args, cwd);
 }
 
 // Every value of the JSON key in the text, such as each "uri" of a glTF file.
@@ -56,11 +55,13 @@ std::set<std::string> MaterialNames(const char* path) {
 
 TEST(Importer, AssimpReadsTheSampleWithEveryPartMaterialTextureAndTheCamera) {
     ScopedTempDir dir;
-    if (Assimp({"version"}, dir.path()).exitCode != 0) {
-        GTEST_SKIP() << "assimp is not installed (Debian package assimp-utils)";
-    }
     WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
     ASSERT_EQ(RunProgram({TARVIK_EXE, "sample.qlv"}, dir.path()).exitCode, 0);
+    const ProcessResult info = Assimp({"info", "KeshMesh.3ds"}, dir.path());
+    if (info.exitCode == 127) {
+        GTEST_SKIP() << "assimp is not installed (Debian package assimp-utils)";
+    }
+    ASSERT_EQ(info.exitCode, 0) << info.out << info.err;
 
     // One material per bitmap, named after it, and the colour materials.
     std::set<std::string> bitmaps, expected;
@@ -77,7 +78,6 @@ TEST(Importer, AssimpReadsTheSampleWithEveryPartMaterialTextureAndTheCamera) {
         }
     }
     EXPECT_EQ(written, expected);
-    EXPECT_FALSE(bitmaps.empty());
     EXPECT_GT(expected.size(), bitmaps.size()) << "no colour material";
 
     const ProcessResult gltf = Assimp({"export", "KeshMesh.3ds", "out.gltf"}, dir.path());
