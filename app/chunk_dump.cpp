@@ -1,6 +1,7 @@
 #include "app/chunk_dump.h"
 
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/toolkit_state.h"
 
 #include <cinttypes>
 #include <span>
@@ -282,28 +283,11 @@ void DumpChunkTree(std::FILE* out, Chunk3ds* chunk, int depth) {
     }
     std::fprintf(out, "%*s%s\n", depth * 2, "", DescribeChunk(chunk).c_str());
     // Every record loads with no error pending; the errors come back in line order.
-    std::vector<int32_t> errors = TakeToolkitErrors();
+    std::vector<int32_t> errors = TakeErrors3ds();
     for (Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
         DumpChunkTree(out, child, depth + 1);
-        const std::vector<int32_t> below = TakeToolkitErrors();
+        const std::vector<int32_t> below = TakeErrors3ds();
         errors.insert(errors.end(), below.begin(), below.end());
     }
-    RaiseToolkitErrors(errors);
-}
-
-std::vector<int32_t> TakeToolkitErrors() {
-    std::vector<int32_t> codes;
-    for (const ErrorRecord3ds& entry : ErrorList3ds()) {
-        if (entry.code != NO_TOOLKIT_ERRORS) {
-            codes.push_back(entry.code);
-        }
-    }
-    ClearErrors3ds();
-    return codes;
-}
-
-void RaiseToolkitErrors(const std::vector<int32_t>& codes) {
-    for (const int32_t code : codes) {
-        RaiseError3ds(code);
-    }
+    RaiseErrors3ds(errors);
 }

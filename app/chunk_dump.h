@@ -31,8 +31,3 @@ std::string DescribeChunk(Chunk3ds* chunk);
 // loaded does not stop the dump; the errors of all such records are left
 // pending at the end, in the order of their lines.
 void DumpChunkTree(std::FILE* out, Chunk3ds* chunk, int depth = 0);
-
-// The toolkit's recorded error codes, oldest first; the list is cleared.
-std::vector<int32_t> TakeToolkitErrors();
-// Raises the codes in order, so that the toolkit's list holds them again.
-void RaiseToolkitErrors(const std::vector<int32_t>& codes);

@@ -5,6 +5,7 @@
 #include "toolkit3ds/database_reader.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
+#include "toolkit3ds/toolkit_state.h"
 
 #include <cstring>
 #include <filesystem>
@@ -49,7 +50,7 @@ int Finish(std::unique_ptr<Database3ds>& db) {
 
 int DumpFile(const char* path) {
     std::unique_ptr<Database3ds> db = ReadFile(path);
-    const std::vector<int32_t> readErrors = TakeToolkitErrors();
+    const std::vector<int32_t> readErrors = TakeErrors3ds();
     if (db != nullptr) {
         DumpChunkTree(stdout, db->root.get());
     }
@@ -57,7 +58,7 @@ int DumpFile(const char* path) {
     // A broken record fails again in the dump; reading said where it stopped.
     if (!readErrors.empty()) {
         ClearErrors3ds();
-        RaiseToolkitErrors(readErrors);
+        RaiseErrors3ds(readErrors);
     }
     return Finish(db);
 }

@@ -1,6 +1,5 @@
 #include "app/run_sequence.h"
 
-#include <array>
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +9,7 @@
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
 #include "toolkit3ds/file_io.h"
+#include "toolkit3ds/toolkit_state.h"
 
 namespace {
 
@@ -18,16 +18,9 @@ namespace {
 // file open. The error list is left as it was printed; an error of these
 // closes is neither printed nor kept.
 void CloseFilesAfterFailure() {
-    const std::array<ErrorRecord3ds, kErrorListSize3ds> printed = ErrorList3ds();
-    ClearErrors3ds();
-    // Each pass closes at least one file, or discards the table.
-    while (GetFileTable3ds() != nullptr) {
-        CloseAllFiles3ds();
-        ClearErrors3ds();
-    }
-    for (const ErrorRecord3ds& error : printed) {
-        RaiseError3ds(error.code);
-    }
+    const std::vector<int32_t> printed = TakeErrors3ds();
+    ForceCloseAllFiles3ds();
+    RaiseErrors3ds(printed);
 }
 
 int EndWithToolkitErrors() {

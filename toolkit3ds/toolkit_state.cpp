@@ -4,12 +4,33 @@
 #include "toolkit3ds/file_io.h"
 #include "toolkit3ds/keyframer.h"
 
-void ResetToolkit3ds() {
+std::vector<int32_t> TakeErrors3ds() {
+    std::vector<int32_t> codes;
+    for (const ErrorRecord3ds& entry : ErrorList3ds()) {
+        if (entry.code != NO_TOOLKIT_ERRORS) {
+            codes.push_back(entry.code);
+        }
+    }
+    ClearErrors3ds();
+    return codes;
+}
+
+void RaiseErrors3ds(const std::vector<int32_t>& codes) {
+    for (const int32_t code : codes) {
+        RaiseError3ds(code);
+    }
+}
+
+void ForceCloseAllFiles3ds() {
     // CloseAllFiles3ds stops at a failed close; each pass closes at least one file.
     do {
         ClearErrors3ds();
         CloseAllFiles3ds();
     } while (GetFileTable3ds() != nullptr);
     ClearErrors3ds();
+}
+
+void ResetToolkit3ds() {
+    ForceCloseAllFiles3ds();
     FreeNodeList3ds();
 }

@@ -2,7 +2,19 @@
 // The toolkit's process-wide state as a whole: the file table, the error list
 // and the keyframer node list.
 
-// Closes every toolkit file (a failed close still frees its record and is not
-// kept), clears the errors and empties the node list: the state a new run in
-// the same process starts from.
+#include <cstdint>
+#include <vector>
+
+// The recorded error codes, oldest first; the list is cleared.
+std::vector<int32_t> TakeErrors3ds();
+// Raises the codes in order, so that the error list holds them again.
+void RaiseErrors3ds(const std::vector<int32_t>& codes);
+
+// Closes every toolkit file like CloseAllFiles3ds, but goes on past a failed
+// close (its record is freed all the same). The errors of the closes are
+// dropped: the error list ends empty.
+void ForceCloseAllFiles3ds();
+
+// Closes every file, clears the errors and empties the node list: the state a
+// new run in the same process starts from.
 void ResetToolkit3ds();

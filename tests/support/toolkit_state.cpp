@@ -13,7 +13,5 @@ Codes RaisedErrors() {
 }
 
 Codes TakeErrors() {
-    Codes codes = RaisedErrors();
-    ClearErrors3ds();
-    return codes;
+    return TakeErrors3ds();
 }
