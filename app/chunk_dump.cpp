@@ -42,6 +42,12 @@ void Show(std::string& out, const std::string& text) {
     out += '"';
 }
 
+// The label, then the value: one part of a record with named parts.
+template <typename Value> void Field(std::string& out, const char* label, const Value& value) {
+    out += label;
+    Show(out, value);
+}
+
 // Values separated by spaces, for records that are a few numbers.
 template <typename... Values> void ShowAll(std::string& out, const Values&... values) {
     const char* separator = "";
@@ -103,18 +109,14 @@ void Describe(std::string& out, const LayeredFogData3ds& r) {
     Format(out, ", flags 0x%X", r.flags);
 }
 void Describe(std::string& out, const OrthoViewData3ds& r) {
-    out += "width ";
-    Show(out, r.width);
-    out += ", target ";
-    Show(out, r.target);
+    Field(out, "width ", r.width);
+    Field(out, ", target ", r.target);
 }
 void Describe(std::string& out, const UserViewData3ds& r) {
-    out += "width ";
-    Show(out, r.width);
+    Field(out, "width ", r.width);
     out += ", angles ";
     ShowAll(out, r.horizAngle, r.vertAngle, r.backAngle);
-    out += ", target ";
-    Show(out, r.target);
+    Field(out, ", target ", r.target);
 }
 void Describe(std::string& out, const ViewportLayoutData3ds& r) {
     for (size_t i = 0; i < r.state.size(); ++i) {
@@ -125,10 +127,8 @@ void Describe(std::string& out, const ViewportLayoutData3ds& r) {
 void Describe(std::string& out, const ViewportEntryData3ds& r) {
     Format(out, "view 0x%X, (%d, %d, %d, %d), zoom ", r.viewCode, r.left, r.top, r.width, r.height);
     Show(out, r.zoom);
-    out += ", centre ";
-    Show(out, r.center);
-    out += ", camera ";
-    Show(out, r.cameraName);
+    Field(out, ", centre ", r.center);
+    Field(out, ", camera ", r.cameraName);
 }
 void Describe(std::string& out, const ViewportSizeData3ds& r) {
     Format(out, "(%d, %d, %d, %d)", r.left, r.top, r.width, r.height);
@@ -164,16 +164,13 @@ void Describe(std::string& out, const LocalAxesData3ds& r) {
         Show(out, Point3ds{m[row * 3], m[row * 3 + 1], m[row * 3 + 2]});
         out += " ";
     }
-    out += "origin ";
-    Show(out, Point3ds{m[9], m[10], m[11]});
+    Field(out, "origin ", Point3ds{m[9], m[10], m[11]});
 }
 void Describe(std::string& out, const MappingIconData3ds& r) {
     Format(out, "type %d, tiling ", r.mapType);
     ShowAll(out, r.tileX, r.tileY);
-    out += ", position ";
-    Show(out, r.iconPosition);
-    out += ", scale ";
-    Show(out, r.iconScaling);
+    Field(out, ", position ", r.iconPosition);
+    Field(out, ", scale ", r.iconScaling);
 }
 void Describe(std::string& out, const RawData3ds& r) {
     ShowList<uint8_t>(out, r.bytes, "byte", [&out](uint8_t b) { Format(out, "%02X", b); });
@@ -185,30 +182,20 @@ void Describe(std::string& out, const BoxMapData3ds& r) {
     }
 }
 void Describe(std::string& out, const SpotlightData3ds& r) {
-    out += "target ";
-    Show(out, r.target);
-    out += ", hotspot ";
-    Show(out, r.hotspot);
-    out += ", falloff ";
-    Show(out, r.falloff);
+    Field(out, "target ", r.target);
+    Field(out, ", hotspot ", r.hotspot);
+    Field(out, ", falloff ", r.falloff);
 }
 void Describe(std::string& out, const LightShadowData3ds& r) {
-    out += "bias ";
-    Show(out, r.bias);
-    out += ", filter ";
-    Show(out, r.filter);
-    out += ", map size ";
-    Show(out, int64_t{r.mapSize});
+    Field(out, "bias ", r.bias);
+    Field(out, ", filter ", r.filter);
+    Field(out, ", map size ", int64_t{r.mapSize});
 }
 void Describe(std::string& out, const CameraData3ds& r) {
-    out += "position ";
-    Show(out, r.position);
-    out += ", target ";
-    Show(out, r.target);
-    out += ", roll ";
-    Show(out, r.roll);
-    out += ", lens ";
-    Show(out, r.focalLength);
+    Field(out, "position ", r.position);
+    Field(out, ", target ", r.target);
+    Field(out, ", roll ", r.roll);
+    Field(out, ", lens ", r.focalLength);
 }
 void Describe(std::string& out, const CameraRangesData3ds& r) {
     ShowAll(out, r.nearRange, r.farRange);
@@ -236,14 +223,12 @@ void Describe(std::string& out, const NodeHeaderData3ds& r) {
 }
 void Describe(std::string& out, const BoundingBoxData3ds& r) {
     Show(out, r.min);
-    out += " ";
-    Show(out, r.max);
+    Field(out, " ", r.max);
 }
 
 void Show(std::string& out, const RotationValue3ds& value) {
     Show(out, value.angle);
-    out += " about ";
-    Show(out, Point3ds{value.x, value.y, value.z});
+    Field(out, " about ", Point3ds{value.x, value.y, value.z});
 }
 
 template <typename Value> void Describe(std::string& out, const TrackData3ds<Value>& r) {
