@@ -10,5 +10,3 @@ using Codes = std::vector<int32_t>;
 
 // The codes of the filled error entries, oldest first.
 Codes RaisedErrors();
-// RaisedErrors, then clears the list for the next step of a test.
-Codes TakeErrors();

@@ -196,7 +196,7 @@ TEST_F(ChunkData, UnknownTagsKeepTheirBytesByTheChunkSize) {
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     chunk->size = 12; // more than the record holds
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_DATA});
 
     const Bytes file = Hex("3412 0A000000 01020304 05");
     auto loaded = ChunkInFile(0x1234, file, 10);
@@ -217,17 +217,17 @@ TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
         GetChunkData3ds<VertexListData3ds>(NewChunkAndData3ds(&chunk, kTagVertexList3ds));
     vertices->vertices.resize(65536);
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_DATA});
 
     auto* entry =
         GetChunkData3ds<ViewportEntryData3ds>(NewChunkAndData3ds(&chunk, kTagViewportEntry3ds));
     entry->cameraName = "LongCamera1";
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
-    EXPECT_EQ(TakeErrors(), Codes{ERR_STRING_TOO_LONG});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_STRING_TOO_LONG});
 
     chunk->tag = kTagCamera3ds; // still holds the entry's layout
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATA});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_DATA});
 
     // A record whose file is not open does not go to the current file instead.
     File3ds* current = OpenFile3ds("current.bin", "w");
@@ -262,7 +262,7 @@ TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
         SCOPED_TRACE(c.bytes);
         auto chunk = ChunkInFile(c.tag, Hex(c.bytes), c.size);
         EXPECT_EQ(ReadChunkData3ds(chunk.get()) != nullptr, c.kept);
-        EXPECT_EQ(TakeErrors(), Codes{c.code});
+        EXPECT_EQ(TakeErrors3ds(), Codes{c.code});
     }
 }
 

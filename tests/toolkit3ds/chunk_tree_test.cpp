@@ -60,12 +60,12 @@ TEST_F(ChunkTree, InsertionFollowsOrderKeysAndRefusesChains) {
     // Missing arguments and sibling chains are refused.
     auto parent = MakeChunk(kTagEditor3ds);
     EXPECT_EQ(InsertChildInOrder3ds(nullptr, MakeChunk(kTagNamedObject3ds)), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_ARG});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_ARG});
 
     auto chain = MakeChunk(kTagNamedObject3ds);
     chain->next = MakeChunk(kTagNamedObject3ds);
     EXPECT_EQ(InsertChildInOrder3ds(parent.get(), std::move(chain)), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_ARG});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_ARG});
     EXPECT_EQ(parent->child, nullptr);
 
     // Appending takes a whole chain and ignores keys.
@@ -286,9 +286,9 @@ TEST_F(ChunkTree, MaterialLookupSkipsUnnamedMaterialsAndWorksInALibrary) {
 
     CreateNewDatabase3ds(db.get(), DatabaseKind3ds(7));
     EXPECT_EQ(MaterialByName(*db, "Skin"), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes{ERR_WRONG_DATABASE});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_WRONG_DATABASE});
     EXPECT_EQ(MaterialByName(*EmptyDatabase(), "Skin"), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes{ERR_INVALID_DATABASE});
+    EXPECT_EQ(TakeErrors3ds(), Codes{ERR_INVALID_DATABASE});
 }
 
 } // namespace

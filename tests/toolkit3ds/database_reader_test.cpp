@@ -197,7 +197,7 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         WriteFileBytes("broken.3ds", bytes);
         ResetLargestAllocation();
         std::unique_ptr<Database3ds> db = ReadDatabaseFile("broken.3ds");
-        EXPECT_EQ(TakeErrors(), (Codes{cause, ERR_READING_DATABASE}));
+        EXPECT_EQ(TakeErrors3ds(), (Codes{cause, ERR_READING_DATABASE}));
         // Nothing larger than the file, or the file's stream buffer.
         EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
         ResetToolkit3ds();
@@ -206,7 +206,7 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
     std::unique_ptr<Database3ds> db = EmptyDatabase();
     ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());
     ReadDatabase3ds(nullptr, db.get());
-    EXPECT_EQ(TakeErrors(), Codes(2, ERR_INVALID_ARG));
+    EXPECT_EQ(TakeErrors3ds(), Codes(2, ERR_INVALID_ARG));
 }
 
 TEST_F(DatabaseReader, FailedAllocationsStopReadingCleanly) {

@@ -139,20 +139,20 @@ TEST_F(DatabaseWriter, BadArgumentsAndFailuresStopTheWriteNamingTheStage) {
     // A slot without a file: the bytes must not go to the current file.
     SetCurrentFile3ds(file);
     WriteChunk3ds(db->root.get(), 5);
-    EXPECT_EQ(TakeErrors(), Codes(4, ERR_INVALID_ARG));
+    EXPECT_EQ(TakeErrors3ds(), Codes(4, ERR_INVALID_ARG));
 
     WriteDatabase3ds(file, EmptyDatabase().get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_ARG, ERR_WRITING_DATABASE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_ARG, ERR_WRITING_DATABASE}));
 
     File3ds stranger;
     stranger.mode = kModeWrite3ds;
     WriteDatabase3ds(&stranger, db.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_ARG, ERR_WRITING_DATABASE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_ARG, ERR_WRITING_DATABASE}));
 
     std::unique_ptr<Chunk3ds> wide;
     NewChunkWithTag3ds(&wide, 0x10000);
     WriteChunk3ds(wide.get(), file->index);
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_DATA}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_DATA}));
     CloseAllFiles3ds();
     EXPECT_TRUE(ReadFileBytes("args.3ds").empty());
 
@@ -160,7 +160,7 @@ TEST_F(DatabaseWriter, BadArgumentsAndFailuresStopTheWriteNamingTheStage) {
     file = OpenFile3ds("pending.3ds", "w");
     RaiseError3ds(ERR_NO_MEM);
     WriteDatabase3ds(file, db.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_NO_MEM, ERR_WRITING_DATABASE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_NO_MEM, ERR_WRITING_DATABASE}));
     CloseAllFiles3ds();
     EXPECT_TRUE(ReadFileBytes("pending.3ds").empty());
 
@@ -169,7 +169,7 @@ TEST_F(DatabaseWriter, BadArgumentsAndFailuresStopTheWriteNamingTheStage) {
     AppendRecord<VertexListData3ds>(mesh, kTagVertexList3ds)->vertices.resize(65536);
     file = OpenFile3ds("bad.3ds", "w");
     WriteDatabase3ds(file, db.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_DATA, ERR_WRITING_DATABASE}));
     CloseAllFiles3ds();
     const Bytes bytes = ReadFileBytes("bad.3ds");
     ASSERT_GE(bytes.size(), 6u);

@@ -64,15 +64,15 @@ TEST_F(FileIo, PrimitivesStringsAndCompositesAreWrittenLittleEndian) {
                       WriteKeyHeader3ds(key);
                   }
               }),
-              Hex("4D4D 34120000"      // chunk header 0x4D4D, length 0x1234
-                  "0000803F 00000080"  // 1.0f, -0.0f
-                  "FE 81 FEFF B2A1"    // byte -2, ubyte 0x81, short -2, ushort 0xA1B2
-                  "FEFFFFFF 04030201"  // long -2, ulong 0x01020304
-                  "010203"             // byte array
-                  "00 616200"          // "", "ab"
-                  "61626300 00000000 000000" // "abc" in 11 bytes
-                  "7800"                     // "x\0y" ends at its zero byte
-                  "61626364 6162636465"      // "abcd" fills 4 bytes, "abcde" overruns
+              Hex("4D4D 34120000"                   // chunk header 0x4D4D, length 0x1234
+                  "0000803F 00000080"               // 1.0f, -0.0f
+                  "FE 81 FEFF B2A1"                 // byte -2, ubyte 0x81, short -2, ushort 0xA1B2
+                  "FEFFFFFF 04030201"               // long -2, ulong 0x01020304
+                  "010203"                          // byte array
+                  "00 616200"                       // "", "ab"
+                  "61626300 00000000 000000"        // "abc" in 11 bytes
+                  "7800"                            // "x\0y" ends at its zero byte
+                  "61626364 6162636465"             // "abcd" fills 4 bytes, "abcde" overruns
                   "0000803F 000020C0 00000000"      // point 1, -2.5, 0
                   "0000003F 00000040"               // texture vertex 0.5, 2
                   "FFFF 0200 0201 0700"             // face 0xFFFF, 2, 0x102, flags 7
@@ -86,15 +86,15 @@ TEST_F(FileIo, ReadsPastTheEndOrTheLimitFailKeepingDefaults) {
     // A face cut inside its second index: the fields from there keep 1, 2 and flags 0.
     Reader({0x05, 0x00, 0x06});
     EXPECT_EQ(ReadFace3ds(), (Face3ds{5, 1, 2, 0}));
-    EXPECT_EQ(TakeErrors(), Codes({ERR_READING_FILE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_READING_FILE}));
     // A key header that ends inside its second float.
     Reader(Hex("07000000 0300 0000803F 00"), "key.bin");
     EXPECT_EQ(ReadKeyHeader3ds(), (KeyHeader3ds{7, 3, 1.0f, 0, 0, 0, 0}));
-    EXPECT_EQ(TakeErrors(), Codes({ERR_READING_FILE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_READING_FILE}));
     // A huge limit costs nothing up front; the end of the file stops the read.
     Reader({'a', 'b'}, "string.bin");
     EXPECT_EQ(ReadString3ds(100000000), "");
-    EXPECT_EQ(TakeErrors(), Codes({ERR_READING_FILE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_READING_FILE}));
 
     // A fixed field is consumed whole, and must hold its zero byte.
     Reader({'C', 'a', 'm', 0, 'x', 'y', 0x42, 'a', 'b', 'c', 'd', 'e'}, "fixed.bin");
@@ -168,7 +168,7 @@ TEST_F(FileIo, FullDeviceFailsTheOverflowingWriteAndTheClose) {
         EXPECT_EQ(RaisedErrors(), expected);
         CloseFile3ds(file);
         expected.push_back(ERR_CLOSING_FILE);
-        EXPECT_EQ(TakeErrors(), expected);
+        EXPECT_EQ(TakeErrors3ds(), expected);
         EXPECT_EQ(GetFileByIndex3ds(0), nullptr);
         EXPECT_EQ(GetCurrentFile3ds(), nullptr);
     }
@@ -185,7 +185,7 @@ TEST_F(FileIo, OpensByTheFirstReadOrWriteInTheMode) {
     CloseFile3ds(writer);
 
     EXPECT_EQ(OpenFile3ds("a.bin", "rw"), nullptr); // reads, and there is no a.bin
-    EXPECT_EQ(TakeErrors(), Codes({ERR_OPENING_FILE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_OPENING_FILE}));
     EXPECT_EQ(OpenFile3ds("in.bin", "rw")->mode, kModeRead3ds);
     EXPECT_EQ(OpenFile3ds("b.bin", "wr")->mode, kModeWrite3ds);
     EXPECT_EQ(OpenFile3ds("c.bin", std::string(30, 'x').append("w").c_str())->mode, kModeWrite3ds);
@@ -292,7 +292,7 @@ TEST_F(FileIo, ReaderUnderAVeryLongDirectoryIsNotMoved) {
     path += "/data.bin";
     File3ds* reader = Reader({7, 8}, path.c_str());
     EXPECT_EQ(OpenFile3ds(path.c_str(), "w"), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes({ERR_OPENING_FILE}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_OPENING_FILE}));
     EXPECT_EQ(reader->name, path);
     EXPECT_EQ(ReadUByte3ds(), 7);
     EXPECT_EQ(ReadFileBytes(path), (Bytes{7, 8}));

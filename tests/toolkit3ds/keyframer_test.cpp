@@ -128,7 +128,7 @@ TEST_F(Keyframer, ParentIsFoundByNameOrByNameAndInstance) {
 
 TEST_F(Keyframer, RefusesAMissingDatabaseAndMoreNodesThanSixteenBitNumbers) {
     PrepareKeyframerNodes3ds(nullptr);
-    EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_ARG}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_ARG}));
 
     // 0xFFFF means "no node", so 65535 nodes is the most that can be numbered.
     Chunk3ds* last = section->child.get();

@@ -121,7 +121,7 @@ void ExpectRefused(Database3ds& db, const Record& valid, void (*put)(Database3ds
         Record record = valid;
         row.change(record);
         put(&db, &record);
-        EXPECT_EQ(TakeErrors(), Codes{row.code});
+        EXPECT_EQ(TakeErrors3ds(), Codes{row.code});
         EXPECT_TRUE(SameTree(db.root.get(), before.get()));
     }
 }
@@ -202,7 +202,7 @@ TEST_F(PutSupport, PutsReplaceByNameKeepingExtraData) {
         Chunk3ds* old = Children(Editor(*db)).back();
         AppendChunk(old, kTagExtraData3ds);
         kPuts[c.second].put(db.get(), &r);
-        EXPECT_EQ(TakeErrors(), Codes{});
+        EXPECT_EQ(TakeErrors3ds(), Codes{});
         EXPECT_EQ(TreeOutline(Editor(*db)), c.editor);
         EXPECT_EQ(Children(Editor(*db))[1], old);
     }
@@ -218,7 +218,7 @@ TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing
         step.put(nullptr, &r);
         step.put(db.get(), nullptr);
         step.put(rootless.get(), &r);
-        EXPECT_EQ(TakeErrors(), Codes({ERR_INVALID_ARG, ERR_INVALID_ARG, ERR_INVALID_DATABASE}));
+        EXPECT_EQ(TakeErrors3ds(), Codes({ERR_INVALID_ARG, ERR_INVALID_ARG, ERR_INVALID_DATABASE}));
         EXPECT_TRUE(SameTree(db->root.get(), before.get()));
         EXPECT_EQ(rootless->root, nullptr);
 
@@ -227,7 +227,8 @@ TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing
             const std::unique_ptr<Chunk3ds> untouched = CopyTree(target->root.get());
             const bool takes = std::ranges::count(step.rootTags, target->root->tag) > 0;
             step.put(target.get(), &r);
-            EXPECT_EQ(TakeErrors(), takes ? Codes{} : Codes{ERR_WRONG_DATABASE}) << "kind " << kind;
+            EXPECT_EQ(TakeErrors3ds(), takes ? Codes{} : Codes{ERR_WRONG_DATABASE})
+                << "kind " << kind;
             if (!takes) {
                 EXPECT_TRUE(SameTree(target->root.get(), untouched.get()));
             }
@@ -244,13 +245,13 @@ TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing
     ReleaseBackground3ds(nullptr); // raises nothing, unlike the settings
     PutViewportLayout3ds(nullptr, r.viewport.get());
     PutDefaultView3ds(section.get(), nullptr);
-    EXPECT_EQ(TakeErrors(), Codes(7, ERR_INVALID_ARG));
+    EXPECT_EQ(TakeErrors3ds(), Codes(7, ERR_INVALID_ARG));
     MaterialMap3ds longName = r.material->specularMask;
     longName.fileName += "x";
     PutMapChunks3ds(section.get(), &longName);
     r.viewport->viewType = 0;
     PutDefaultView3ds(section.get(), r.viewport.get());
-    EXPECT_EQ(TakeErrors(), Codes({ERR_STRING_TOO_LONG, ERR_INVALID_DATA}));
+    EXPECT_EQ(TakeErrors3ds(), Codes({ERR_STRING_TOO_LONG, ERR_INVALID_DATA}));
     EXPECT_EQ(TreeOutline(section.get()), "3D3D");
 }
 
