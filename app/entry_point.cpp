@@ -12,6 +12,7 @@ namespace {
 
 // Used when the program is started without even its own name.
 constexpr const char* kDefaultProgramName = "tarvik";
+constexpr const char* kGltfOption = "--gltf";
 
 } // namespace
 
@@ -20,7 +21,8 @@ void PrintUsage(std::FILE* stream, const char* programName) {
                  kMajorVersion, kMinorVersion);
     std::fprintf(stream, "Thanks to everyone who worked out the QLV level layout,\n");
     std::fprintf(stream, "and to everyone who documented the 3DS chunk format.\n\n");
-    std::fprintf(stream, "Usage: %s {filename.qlv}\n\n", programName);
+    std::fprintf(stream, "Usage: %s {filename.qlv}\n", programName);
+    std::fprintf(stream, "       %s --gltf {filename.qlv}\n\n", programName);
     std::fputs("Output consists of KESHMESH.3DS and a potentially large number of bitmap\n"
                "files.  To insure proper shading after importing into 3D Studio, weld each\n"
                "individual mesh's vertices together.\n"
@@ -30,8 +32,16 @@ void PrintUsage(std::FILE* stream, const char* programName) {
                "(like the rest of her), but on the jacket levels her legs and neck are coloured\n"
                "polygons and the colours don't match up.  You can easily fix this in the\n"
                "Material Editor of 3D Studio.\n"
+               "\n"
+               "With --gltf, output is KESHMESH.GLB instead: one glTF 2.0 file with her parts\n"
+               "in her joint hierarchy, their textures, and every animation of hers that the\n"
+               "level holds, for Blender and other current 3D tools.\n"
                "\n",
                stream);
+}
+
+std::string GeneratorName() {
+    return "Tarvik v" + std::to_string(kMajorVersion) + "." + std::to_string(kMinorVersion);
 }
 
 void PrintUsageAndExit(const char* programName) {
@@ -47,13 +57,23 @@ int RunTarvik(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("Tarvik v%d.%d\n", kMajorVersion, kMinorVersion);
+        std::printf("%s\n", GeneratorName().c_str());
         return 0;
     }
-    if (argc != 2) {
+    // The level and, in either place, the option --gltf.
+    const char* path = nullptr;
+    bool gltf = false;
+    if (argc == 2 && std::strcmp(argv[1], kGltfOption) != 0) {
+        path = argv[1];
+    } else if (argc == 3 && std::strcmp(argv[1], kGltfOption) == 0) {
+        path = argv[2];
+        gltf = true;
+    } else if (argc == 3 && std::strcmp(argv[2], kGltfOption) == 0) {
+        path = argv[1];
+        gltf = true;
+    } else {
         PrintUsageAndExit(programName);
     }
-    const char* path = argv[1];
 
     LevelLoadResult loaded = LoadLevel(path);
     switch (loaded.status) {
@@ -75,5 +95,5 @@ int RunTarvik(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", path, problem.c_str());
         return 1;
     }
-    return RunConversion(loaded.level);
+    return gltf ? RunGltfConversion(loaded.level, path) : RunConversion(loaded.level);
 }

@@ -13,15 +13,23 @@
 // Everything but the progress line goes to standard error.
 
 #include <cstdio>
+#include <string>
 
 inline constexpr int kMajorVersion = 1;
 inline constexpr int kMinorVersion = 0;
 
+// "tarvik LEVEL" writes the 3DS scene and its bitmaps, "tarvik --gltf LEVEL"
+// (the option in either place) one glTF file instead (run_sequence.h); a
+// level named like an option is reached as ./--gltf.
+//
 // Runs the whole program for one argument vector and returns the exit code.
 // "--help" alone prints the help text on standard output and "--version" one
 // line "Tarvik v1.0"; both return 0.
 // Ends the process itself (exit code 1) where the help text is printed.
 int RunTarvik(int argc, char** argv);
+
+// "Tarvik v1.0": the program and its version.
+std::string GeneratorName();
 
 // Writes the help text, naming the program as programName.
 void PrintUsage(std::FILE* stream, const char* programName);

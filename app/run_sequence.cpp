@@ -1,9 +1,15 @@
 #include "app/run_sequence.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <string>
 
+#include "app/entry_point.h"
+#include "convert/character_scene.h"
 #include "convert/conversion_context.h"
+#include "convert/gltf/gltf_writer.h"
 #include "convert/model_assembly.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/database_writer.h"
@@ -78,6 +84,39 @@ int RunConversion(LevelData& level) {
     ReleaseDatabase3ds(db);
     if (ErrorPending3ds) {
         return EndWithToolkitErrors();
+    }
+    return 0;
+}
+
+int RunGltfConversion(LevelData& level, const char* levelPath) {
+    std::printf("Creating glTF file '%s'\n", kGltfFileName);
+    std::fflush(stdout);
+    ClearErrors3ds();
+
+    ConversionContext context(level);
+    CharacterScene scene;
+    const bool built = BuildCharacterScene(context, scene);
+    for (const std::string& warning : scene.warnings) {
+        std::fprintf(stderr, "%s: warning: %s\n", levelPath, warning.c_str());
+    }
+    if (context.failure.happened) {
+        return EndWithFailure(context.failure);
+    }
+    if (!built || ErrorPending3ds) {
+        return EndWithToolkitErrors();
+    }
+
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = EncodeGlb(scene, GeneratorName());
+    } catch (const std::bad_alloc&) {
+        RecordFailure(context, kGltfFileName, ENOMEM);
+        return EndWithFailure(context.failure);
+    }
+    const int errorNumber = bytes.empty() ? EINVAL : WriteFileReplacing(kGltfFileName, bytes);
+    if (errorNumber != 0) {
+        RecordFailure(context, kGltfFileName, errorNumber);
+        return EndWithFailure(context.failure);
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "level/level_data.h"
 
 inline constexpr const char* kOutputFileName = "KeshMesh.3ds";
+inline constexpr const char* kGltfFileName = "KeshMesh.glb";
 
 // Exit code after a toolkit error.
 inline constexpr int kToolkitErrorExit = -1;
@@ -29,3 +30,14 @@ inline constexpr int kConversionFailedExit = 1;
 // cannot be written or memory runs out. Every toolkit file is closed when it
 // returns.
 int RunConversion(LevelData& level);
+
+// Prints "Creating glTF file 'KeshMesh.glb'", builds the character scene
+// (convert/character_scene.h) from the level, prints each of its warnings as
+// "levelPath: warning: ..." on standard error, and writes the scene as one
+// binary glTF file, replacing an existing one only once the new one is
+// complete. Writes no bitmap and no 3DS file. The level must have passed
+// CheckLevelForConversion. Returns 0 on success (warnings included);
+// kConversionFailedExit after "name: reason" on standard error when the file
+// cannot be written or memory runs out; kToolkitErrorExit after the
+// toolkit's messages when building a part's record fails there.
+int RunGltfConversion(LevelData& level, const char* levelPath);

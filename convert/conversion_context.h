@@ -42,6 +42,9 @@ struct ConversionContext {
     std::vector<bool> textureMaterialsPut;
     std::array<bool, 256> colourMaterialsPut{};
     ConversionFailure failure; // set by the first failure; the run stops there
+    // Whether a texture area's bitmap is written when it is first cut; a
+    // scene for another format only cuts the areas.
+    bool writeBitmaps = true;
 };
 
 // Records a failure in the context: what (cut to fit) and the error number.

@@ -76,6 +76,21 @@ void SetIdentity(AffineMatrix& matrix) {
     matrix.m[8] = 1.0;
 }
 
+AffineMatrix Compose(const AffineMatrix& second, const AffineMatrix& first) {
+    const auto& a = second.m;
+    const auto& b = first.m;
+    AffineMatrix out;
+    for (size_t row = 0; row < 3; ++row) {
+        for (size_t column = 0; column < 3; ++column) {
+            out.m[row * 3 + column] = a[row * 3] * b[column] + a[row * 3 + 1] * b[3 + column] +
+                                      a[row * 3 + 2] * b[6 + column];
+        }
+        out.m[9 + row] =
+            a[row * 3] * b[9] + a[row * 3 + 1] * b[10] + a[row * 3 + 2] * b[11] + a[9 + row];
+    }
+    return out;
+}
+
 void SetRotation(AffineMatrix& matrix, Axis axis, double angle) {
     SetIdentity(matrix);
     const double c = std::cos(angle);

@@ -73,6 +73,9 @@ void SetRotation(AffineMatrix& matrix, Axis axis, double angle);
 // m0*x + m1*y + m2*z + m9 in that order. out must not alias point.
 void TransformPoint(const Vec3d& point, const AffineMatrix& matrix, Vec3d& out);
 
+// The matrix that maps a point as `first` and then `second` do.
+AffineMatrix Compose(const AffineMatrix& second, const AffineMatrix& first);
+
 // Sets to +0.0 every coordinate whose magnitude is not at least 1e-12,
 // not-a-number included.
 void SnapTinyToZero(std::span<Vec3d> points);

@@ -122,10 +122,7 @@ void PutColourMaterial(ConversionContext& context, Database3ds* db, uint32_t pal
         return;
     }
     SetCommonValues(*material, ColourMaterialName(index));
-    const PaletteEntry& entry = context.level.palette[index];
-    material->diffuse = {static_cast<float>(entry.red * kPaletteComponentScale),
-                         static_cast<float>(entry.green * kPaletteComponentScale),
-                         static_cast<float>(entry.blue * kPaletteComponentScale)};
+    material->diffuse = ColourMaterialDiffuse(context.level.palette[index]);
 
     PutMaterial3ds(db, material.get());
     if (ErrorPending3ds) {
@@ -133,4 +130,10 @@ void PutColourMaterial(ConversionContext& context, Database3ds* db, uint32_t pal
     }
     ReleaseMaterial3ds(&material);
     context.colourMaterialsPut[index] = true;
+}
+
+ColorFloatData3ds ColourMaterialDiffuse(const PaletteEntry& entry) {
+    return {static_cast<float>(entry.red * kPaletteComponentScale),
+            static_cast<float>(entry.green * kPaletteComponentScale),
+            static_cast<float>(entry.blue * kPaletteComponentScale)};
 }

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+#include "level/level_data.h"
+#include "toolkit3ds/chunk_data.h"
 #include "toolkit3ds/chunk_tree.h"
 
 struct ConversionContext;
@@ -47,3 +49,6 @@ void PutTextureMaterial(ConversionContext& context, Database3ds* db, uint32_t te
 // component x 1/64), otherwise as PutTextureMaterial but without a map.
 // Errors and repeats as PutTextureMaterial.
 void PutColourMaterial(ConversionContext& context, Database3ds* db, uint32_t paletteIndex);
+
+// The diffuse colour of a "Color%02x" material: each 6-bit component x 1/64.
+ColorFloatData3ds ColourMaterialDiffuse(const PaletteEntry& entry);

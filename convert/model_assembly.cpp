@@ -94,6 +94,23 @@ void PoseVertices(std::span<Point3ds> vertices, const PoseRecord& pose) {
     RotateVertices(vertices, Axis::kX, kTurnAboutX);
 }
 
+AffineMatrix PoseMatrix(const PoseRecord& pose) {
+    AffineMatrix step;
+    AffineMatrix matrix;
+    SetRotation(matrix, Axis::kX, pose.angleX);
+    SetRotation(step, Axis::kY, pose.angleY);
+    matrix = Compose(step, matrix);
+    SetRotation(step, Axis::kZ, pose.angleZ);
+    matrix = Compose(step, matrix);
+    matrix.m[9] += pose.offsetX;
+    matrix.m[10] += pose.offsetY;
+    matrix.m[11] += pose.offsetZ;
+    SetRotation(step, Axis::kY, kTurnAboutY);
+    matrix = Compose(step, matrix);
+    SetRotation(step, Axis::kX, kTurnAboutX);
+    return Compose(step, matrix);
+}
+
 void ConvertModel(ConversionContext& context, Database3ds* db) {
     PutSceneSettings(db);
     if (ErrorPending3ds) {

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <span>
 
+#include "convert/geometry.h"
 #include "level/level_data.h"
 #include "toolkit3ds/chunk_tree.h"
 #include "toolkit3ds/file_io.h"
@@ -40,6 +41,10 @@ PoseRecord ConvertPose(const PoseRecord& given);
 
 // Poses the vertices with a converted pose row, in the six steps above.
 void PoseVertices(std::span<Point3ds> vertices, const PoseRecord& pose);
+
+// The same pose as one matrix, composed in double (PoseVertices stores
+// floats after every step, so its results may differ in the last bits).
+AffineMatrix PoseMatrix(const PoseRecord& pose);
 
 // Fills db from the context's level: mesh settings, background and camera;
 // for each body part in order, its mesh built, its local axes set by

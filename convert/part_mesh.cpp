@@ -115,6 +115,9 @@ bool Allocate(ConversionContext& context, std::vector<T>& out, size_t count, con
 
 // Step 1: the texture materials, in ascending texture number.
 void PutTextureMaterials(ConversionContext& context, Database3ds* db, const MeshRecord& mesh) {
+    if (db == nullptr) {
+        return;
+    }
     std::vector<bool> used;
     auto mark = [&](uint16_t texture) {
         if (texture >= used.size()) {
@@ -154,8 +157,8 @@ void TestOrientations(MeshRecord& mesh) {
 }
 
 // Steps 8 to 11: gives every corner a vertex of its own and fills the record's
-// vertices and (zeroed) texture vertices.
-void SplitCorners(MeshRecord& levelMesh, Mesh3ds& mesh) {
+// vertices and (zeroed) texture vertices, and levelVertices when given.
+void SplitCorners(MeshRecord& levelMesh, Mesh3ds& mesh, std::vector<uint16_t>* levelVertices) {
     const size_t n = levelMesh.vertices.size();
     std::vector<uint32_t> uses(n + 1, 0);
     size_t cornerCount = 0;
@@ -165,11 +168,20 @@ void SplitCorners(MeshRecord& levelMesh, Mesh3ds& mesh) {
     });
 
     std::vector<Point3ds> vertices(n + cornerCount);
+    if (levelVertices != nullptr) {
+        levelVertices->resize(n + cornerCount);
+        for (size_t i = 0; i < n; ++i) {
+            (*levelVertices)[i] = static_cast<uint16_t>(i);
+        }
+    }
     size_t next = n;
     ForEachCorner(levelMesh, [&](uint16_t& corner) {
         const uint16_t v = VertexOf(corner);
         if (uses[v] > 1) {
             vertices[next] = ToModelUnits(levelMesh.vertices[v]);
+            if (levelVertices != nullptr) {
+                (*levelVertices)[next] = v;
+            }
             // The level checks keep every vertex number, copies included, in 15 bits.
             assert(next <= kCornerVertexMask);
             corner = static_cast<uint16_t>(next | (corner & kReverseWindingMark));
@@ -178,6 +190,9 @@ void SplitCorners(MeshRecord& levelMesh, Mesh3ds& mesh) {
         --uses[v];
     });
     vertices.resize(next);
+    if (levelVertices != nullptr) {
+        levelVertices->resize(next);
+    }
 
     mesh.vertexCount = static_cast<uint16_t>(next);
     mesh.texVertexCount = static_cast<uint16_t>(next);
@@ -289,7 +304,8 @@ bool BuildMaterialGroups(ConversionContext& context, const MeshRecord& levelMesh
 }
 
 bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
-                uint32_t partNumber, std::unique_ptr<Mesh3ds>* meshHandle) {
+                uint32_t partNumber, std::unique_ptr<Mesh3ds>* meshHandle,
+                std::vector<uint16_t>* levelVertices) {
     PutTextureMaterials(context, db, levelMesh);
 
     const size_t vertexCount = levelMesh.vertices.size();
@@ -316,14 +332,16 @@ bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMe
     mesh.name = kBodyParts[partNumber].name;
 
     ClearUsedLists(context);
-    for (const QuadFace& quad : levelMesh.colouredQuads) {
-        PutColourMaterial(context, db, PaletteIndexOf(quad.texture));
-    }
-    for (const TriangleFace& triangle : levelMesh.colouredTriangles) {
-        PutColourMaterial(context, db, PaletteIndexOf(triangle.texture));
+    if (db != nullptr) {
+        for (const QuadFace& quad : levelMesh.colouredQuads) {
+            PutColourMaterial(context, db, PaletteIndexOf(quad.texture));
+        }
+        for (const TriangleFace& triangle : levelMesh.colouredTriangles) {
+            PutColourMaterial(context, db, PaletteIndexOf(triangle.texture));
+        }
     }
 
-    SplitCorners(levelMesh, mesh);
+    SplitCorners(levelMesh, mesh, levelVertices);
     return BuildFaces(context, levelMesh, mesh) &&
            BuildMaterialGroups(context, levelMesh, mesh);
 }
@@ -331,10 +349,11 @@ bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMe
 } // namespace
 
 bool BuildPartMesh(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
-                   uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh) {
+                   uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh,
+                   std::vector<uint16_t>* levelVertices) {
     assert(partNumber < kBodyParts.size());
     try {
-        return BuildSteps(context, db, levelMesh, partNumber, mesh);
+        return BuildSteps(context, db, levelMesh, partNumber, mesh, levelVertices);
     } catch (const std::bad_alloc&) {
         // Fixed buffer: nothing more may be allocated here.
         char what[64];

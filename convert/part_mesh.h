@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "level/level_data.h"
 #include "toolkit3ds/chunk_tree.h"
@@ -47,6 +48,11 @@ inline constexpr const char* kSmoothGroupsAllocationMessage = "[err 1011] calloc
 // clears the reverse-winding marks it sets on the level's faces; their other
 // corner indices are left rewritten to the split vertex numbers.
 //
+// Without a database (db null) no material is put; whether the bitmaps are
+// written is the context's choice (ConversionContext::writeBitmaps). When
+// levelVertices is given it receives, for every vertex of the record, the
+// number of the level vertex it was made from.
+//
 // Returns false, with the record partly made, when a toolkit error is pending
 // after InitMeshObj3ds, or after a failure recorded in the context: a bitmap
 // that cannot be written (its file name), or a failed allocation (ENOMEM) of
@@ -54,4 +60,5 @@ inline constexpr const char* kSmoothGroupsAllocationMessage = "[err 1011] calloc
 // of anything else ("building mesh \"<name>\""). Toolkit errors of the
 // material puts are left pending for the caller.
 bool BuildPartMesh(ConversionContext& context, Database3ds* db, MeshRecord& levelMesh,
-                   uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh);
+                   uint32_t partNumber, std::unique_ptr<Mesh3ds>* mesh,
+                   std::vector<uint16_t>* levelVertices = nullptr);

@@ -89,6 +89,9 @@ const TextureArea* GetTextureArea(ConversionContext& context, uint32_t textureNu
         return nullptr;
     }
     const TextureArea& area = *context.textureAreas.back();
+    if (!context.writeBitmaps) {
+        return &area;
+    }
     const int errorNumber = WriteTextureBitmap(area);
     if (errorNumber != 0) {
         RecordFailure(context, area.fileName.c_str(), errorNumber);
@@ -201,4 +204,19 @@ int WriteTextureBitmap(const TextureArea& area) {
         return FailWrite(area.fileName);
     }
     return 0;
+}
+
+std::vector<uint8_t> TextureAreaRgb(const TextureArea& area) {
+    std::vector<uint8_t> rgb;
+    rgb.reserve(size_t(area.width) * size_t(area.height) * 3);
+    for (int32_t y = 0; y < area.height; ++y) {
+        const uint8_t* row = area.pixels + size_t(area.top + y) * kPageSide + size_t(area.left);
+        for (int32_t x = 0; x < area.width; ++x) {
+            const PaletteEntry& entry = (*area.palette)[row[x]];
+            rgb.push_back(ScalePaletteComponent(entry.red));
+            rgb.push_back(ScalePaletteComponent(entry.green));
+            rgb.push_back(ScalePaletteComponent(entry.blue));
+        }
+    }
+    return rgb;
 }

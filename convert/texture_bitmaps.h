@@ -38,7 +38,8 @@ struct TextureArea {
 std::string TextureBitmapName(uint32_t textureNumber);
 
 // The area of textureNumber cached in the context, or a new one: cut from the
-// context's level, written to its bitmap file at once and cached. The kind of
+// context's level, written to its bitmap file at once (unless the context's
+// writeBitmaps is off) and cached. The kind of
 // the first request decides the area; later requests get that same area
 // whatever their kind. The area belongs to the context. Returns none when the
 // area cannot be made or its file cannot be created, written or closed; the
@@ -62,3 +63,7 @@ std::vector<uint8_t> EncodeTextureBitmap(const TextureArea& area);
 // that name. Returns 0, or the error number of the failure (ENOMEM when the
 // bytes cannot be held); a file that cannot be written or closed is removed.
 int WriteTextureBitmap(const TextureArea& area);
+
+// The area's pixels as 8-bit red, green, blue triples, top row first, in
+// the colours its bitmap holds.
+std::vector<uint8_t> TextureAreaRgb(const TextureArea& area);

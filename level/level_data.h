@@ -23,6 +23,9 @@ inline constexpr uint32_t kLevelVersion = 45;
 inline constexpr size_t kPageSide = 256;                          // pixels per page row and column
 inline constexpr size_t kPageBytes8 = kPageSide * kPageSide;      // one 8-bit texture page
 inline constexpr size_t kPageBytes16 = kPageSide * kPageSide * 2; // one 16-bit texture page
+inline constexpr size_t kAnimationBytes = 32;    // one entry of the animations block
+inline constexpr size_t kMeshTreeEntryBytes = 4; // one entry of the mesh-tree block
+inline constexpr size_t kMoveableBytes = 18;     // one entry of the moveables block
 
 // One palette entry; each component is 6 bits (0..63).
 struct PaletteEntry {

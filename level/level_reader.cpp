@@ -29,11 +29,8 @@ constexpr uint64_t kValuesAfterSectorsBytes = 6;
 constexpr uint64_t kLightBytes = 24;
 constexpr uint64_t kRoomStaticMeshBytes = 20;
 constexpr uint64_t kRoomClosingValuesBytes = 4;
-constexpr uint64_t kAnimationBytes = 32;
 constexpr uint64_t kStateChangeBytes = 6;
 constexpr uint64_t kAnimDispatchBytes = 8;
-constexpr uint64_t kMeshTreeBytes = 4;
-constexpr uint64_t kMoveableBytes = 18;
 constexpr uint64_t kStaticMeshBytes = 32;
 constexpr uint64_t kObjectTextureBytes = 20;
 constexpr uint64_t kSpriteTextureBytes = 16;
@@ -255,7 +252,7 @@ LevelLoadResult ReadFileBytes(LevelLoadResult result) {
     level.animCommands = ViewEntries<uint16_t>(in, ReadU32(in, "animation command count"),
                                                kWordBytes, "animation commands");
     level.meshTrees =
-        ViewEntries<uint8_t>(in, ReadU32(in, "mesh tree count"), kMeshTreeBytes, "mesh trees");
+        ViewEntries<uint8_t>(in, ReadU32(in, "mesh tree count"), kMeshTreeEntryBytes, "mesh trees");
     level.frames = ViewEntries<uint16_t>(in, ReadU32(in, "frame count"), kWordBytes, "frames");
     level.moveables =
         ViewEntries<uint8_t>(in, ReadU32(in, "moveable count"), kMoveableBytes, "moveables");

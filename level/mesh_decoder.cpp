@@ -1,5 +1,7 @@
 #include "level/mesh_decoder.h"
 
+#include "level/little_endian.h"
+
 namespace {
 
 constexpr uint64_t kCentreBytes = 6;
@@ -30,7 +32,7 @@ struct MeshPlace {
 };
 
 uint16_t ReadU16(std::span<const uint8_t> bytes, uint64_t at) {
-    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+    return ReadU16Le(bytes.data() + at);
 }
 
 int16_t ReadI16(std::span<const uint8_t> bytes, uint64_t at) {
@@ -38,10 +40,7 @@ int16_t ReadI16(std::span<const uint8_t> bytes, uint64_t at) {
 }
 
 int32_t ReadI32(std::span<const uint8_t> bytes, uint64_t at) {
-    uint32_t value =
-        static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-        (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-    return static_cast<int32_t>(value);
+    return ReadI32Le(bytes.data() + at);
 }
 
 // -32768 has no 16-bit magnitude; it stands for 32768 entries.

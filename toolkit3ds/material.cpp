@@ -81,17 +81,8 @@ int16_t FalloffPercent(float falloff) {
     return static_cast<int16_t>(value < 0 ? -value : value);
 }
 
-// Component x 255, truncated; components outside 0..1 are clamped to a byte.
-uint8_t ColorByte(float component) {
-    const double value = double{component} * 255.0;
-    if (std::isnan(value)) {
-        return 0;
-    }
-    return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0));
-}
-
 ColorByteData3ds ColorBytes(const ColorFloatData3ds& color) {
-    return {ColorByte(color.red), ColorByte(color.green), ColorByte(color.blue)};
+    return {ColorByte3ds(color.red), ColorByte3ds(color.green), ColorByte3ds(color.blue)};
 }
 
 void AddText(Chunk3ds* parent, ChunkTag3ds tag, const std::string& text) {
@@ -511,4 +502,12 @@ void PutMapChunks3ds(Chunk3ds* mapChunk, const MaterialMap3ds* map) {
         return;
     }
     GuardAllocations3ds([&] { PutMapParameters(mapChunk, *map); });
+}
+
+uint8_t ColorByte3ds(float component) {
+    const double value = double{component} * 255.0;
+    if (std::isnan(value)) {
+        return 0;
+    }
+    return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0));
 }

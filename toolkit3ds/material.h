@@ -121,6 +121,10 @@ void ReleaseMaterial3ds(std::unique_ptr<Material3ds>* handle);
 // file name over its capacity. Later, what the tree operations raise.
 void PutMaterial3ds(Database3ds* db, const Material3ds* material);
 
+// A colour component (0..1) as the byte PutMaterial3ds writes: x 255 in
+// double, truncated; outside 0..1 clamped, NaN 0.
+uint8_t ColorByte3ds(float component);
+
 // Adds the parameter chunks of one map slot under its map chunk, when the map
 // has a file name: percentage (strength x 100, rounded), file name, tiling
 // flags, then scales, offsets, rotation, blur and tints where they differ from

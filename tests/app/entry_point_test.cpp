@@ -19,8 +19,8 @@ std::string HelpText(const std::string& programName) {
            "and to everyone who documented the 3DS chunk format.\n"
            "\n"
            "Usage: " +
-           programName +
-           " {filename.qlv}\n"
+           programName + " {filename.qlv}\n       " + programName +
+           " --gltf {filename.qlv}\n"
            "\n"
            "Output consists of KESHMESH.3DS and a potentially large number of bitmap\n"
            "files.  To insure proper shading after importing into 3D Studio, weld each\n"
@@ -31,6 +31,10 @@ std::string HelpText(const std::string& programName) {
            "(like the rest of her), but on the jacket levels her legs and neck are coloured\n"
            "polygons and the colours don't match up.  You can easily fix this in the\n"
            "Material Editor of 3D Studio.\n"
+           "\n"
+           "With --gltf, output is KESHMESH.GLB instead: one glTF 2.0 file with her parts\n"
+           "in her joint hierarchy, their textures, and every animation of hers that the\n"
+           "level holds, for Blender and other current 3D tools.\n"
            "\n";
 }
 
@@ -60,6 +64,7 @@ TEST(EntryPoint, AnythingButOneArgumentGetsTheHelpTextNamingTheProgram) {
     ScopedTempDir dir;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{}, std::vector<std::string>{"a.qlv", "b.qlv"},
+          std::vector<std::string>{"--gltf"}, std::vector<std::string>{"--gltf", "a", "b"},
           std::vector<std::string>{"a.qlv", "b.qlv", "c.qlv"}}) {
         EXPECT_EQ(RunIn(dir, args).err, HelpText(TARVIK_EXE));
     }
@@ -103,8 +108,11 @@ TEST(EntryPoint, LevelThatCannotBeConvertedLeavesEarlierOutputsAlone) {
     fewMeshes.meshes.resize(35);
     // The checks' other messages are the level checks' own tests.
     WriteFileBytes("level.qlv", BuildLevel(fewMeshes).bytes);
-    EXPECT_EQ(RunIn(dir, {"level.qlv"}).err,
-              "level.qlv: the level holds 35 meshes, the character needs 36\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"level.qlv"}, std::vector<std::string>{"--gltf", "level.qlv"}}) {
+        EXPECT_EQ(RunIn(dir, args).err,
+                  "level.qlv: the level holds 35 meshes, the character needs 36\n");
+    }
 }
 
 } // namespace
