@@ -1,5 +1,6 @@
 #include "tools/levelbuilder/level_builder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -288,4 +289,90 @@ bool WriteLevelFile(const std::string& path, const std::vector<uint8_t>& bytes) 
         return false;
     }
     return true;
+}
+
+std::vector<uint8_t> EncodeMoveables(const std::vector<BuilderMoveable>& moveables) {
+    std::vector<uint8_t> out;
+    for (const BuilderMoveable& m : moveables) {
+        PutU32(out, m.objectId);
+        PutU16(out, m.meshCount);
+        PutU16(out, m.firstMesh);
+        PutU32(out, m.meshTreeStart);
+        PutU32(out, m.frameOffset);
+        PutU16(out, m.firstAnimation);
+    }
+    return out;
+}
+
+std::vector<uint8_t> EncodeMeshTree(const std::vector<BuilderTreeNode>& nodes) {
+    std::vector<uint8_t> out;
+    for (const BuilderTreeNode& node : nodes) {
+        PutU32(out, node.flags);
+        for (const int32_t value : node.offset) {
+            PutU32(out, static_cast<uint32_t>(value));
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> EncodeAnimations(const std::vector<BuilderAnimation>& animations) {
+    constexpr uint16_t kFiller = 0xa5a5; // state id, next animation, ...: unused here
+    std::vector<uint8_t> out;
+    for (const BuilderAnimation& a : animations) {
+        PutU32(out, a.frameOffset);
+        out.push_back(a.frameRate);
+        out.push_back(a.frameSize);
+        PutU16(out, kFiller);   // state id
+        PutU32(out, 0x10000);   // speed
+        PutU32(out, 0);         // acceleration
+        PutU16(out, a.frameStart);
+        PutU16(out, a.frameEnd);
+        for (int i = 0; i < 6; ++i) {
+            PutU16(out, kFiller); // next animation and frame, state changes, commands
+        }
+    }
+    return out;
+}
+
+std::vector<uint16_t> EncodeKeyframe(const BuilderKeyframe& keyframe) {
+    std::vector<uint16_t> words(6, 0); // bounding box
+    for (const int16_t value : keyframe.rootOffset) {
+        words.push_back(static_cast<uint16_t>(value));
+    }
+    for (const JointAngles& a : keyframe.angles) {
+        const int nonZero = (a.x != 0) + (a.y != 0) + (a.z != 0);
+        if (keyframe.threeAxes || nonZero > 1) {
+            words.push_back(static_cast<uint16_t>((a.x & 0x3FF) << 4 | (a.y & 0x3FF) >> 6));
+            words.push_back(static_cast<uint16_t>((a.y & 0x3F) << 10 | (a.z & 0x3FF)));
+        } else if (a.y != 0) {
+            words.push_back(static_cast<uint16_t>(0x8000 | (a.y & 0x3FF)));
+        } else if (a.z != 0) {
+            words.push_back(static_cast<uint16_t>(0xC000 | (a.z & 0x3FF)));
+        } else {
+            words.push_back(static_cast<uint16_t>(0x4000 | (a.x & 0x3FF)));
+        }
+    }
+    return words;
+}
+
+uint32_t AddAnimation(LevelDescription& level, const std::vector<BuilderKeyframe>& keyframes,
+                      uint8_t frameRate) {
+    std::vector<std::vector<uint16_t>> encoded;
+    size_t frameSize = 0;
+    for (const BuilderKeyframe& keyframe : keyframes) {
+        encoded.push_back(EncodeKeyframe(keyframe));
+        frameSize = std::max(frameSize, encoded.back().size());
+    }
+    BuilderAnimation animation;
+    animation.frameOffset = static_cast<uint32_t>(level.frames.size() * 2);
+    animation.frameRate = frameRate;
+    animation.frameSize = static_cast<uint8_t>(frameSize);
+    animation.frameEnd = static_cast<uint16_t>((keyframes.size() - 1) * frameRate);
+    for (std::vector<uint16_t>& words : encoded) {
+        words.resize(frameSize, 0);
+        level.frames.insert(level.frames.end(), words.begin(), words.end());
+    }
+    const std::vector<uint8_t> record = EncodeAnimations({animation});
+    level.animations.insert(level.animations.end(), record.begin(), record.end());
+    return static_cast<uint32_t>(level.animations.size() / kAnimationBytes - 1);
 }

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "level/animation_decoder.h"
 #include "level/level_data.h"
 
 // One mesh as written into the mesh words.
@@ -110,3 +111,53 @@ bool WriteLevelFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // `count` bytes of a recognisable pattern that differs with `seed`.
 std::vector<uint8_t> PatternBytes(size_t count, uint8_t seed);
+
+// ---- Skeletons and animations, for the raw blocks above ---------------------
+
+struct BuilderMoveable {
+    uint32_t objectId = 0;
+    uint16_t meshCount = 0;
+    uint16_t firstMesh = 0;
+    uint32_t meshTreeStart = 0; // index of a 4-byte mesh-tree entry
+    uint32_t frameOffset = 0;
+    uint16_t firstAnimation = 0;
+};
+
+// One mesh-tree node: flags (bit 0 pops the parent, bit 1 pushes it), then
+// the joint's offset from its parent's joint.
+struct BuilderTreeNode {
+    uint32_t flags = 0;
+    std::array<int32_t, 3> offset{};
+};
+
+// The fields of an animation that a skeleton uses; the others are written
+// with a recognisable filler.
+struct BuilderAnimation {
+    uint32_t frameOffset = 0; // bytes into the frame words
+    uint8_t frameRate = 1;
+    uint8_t frameSize = 0; // words per keyframe
+    uint16_t frameStart = 0;
+    uint16_t frameEnd = 0;
+};
+
+// A keyframe: the root offset, then one rotation per mesh (1024ths of a turn).
+struct BuilderKeyframe {
+    std::array<int16_t, 3> rootOffset{};
+    std::vector<JointAngles> angles;
+    bool threeAxes = false; // pack every rotation in two words, even single-axis ones
+};
+
+std::vector<uint8_t> EncodeMoveables(const std::vector<BuilderMoveable>& moveables);
+std::vector<uint8_t> EncodeMeshTree(const std::vector<BuilderTreeNode>& nodes);
+std::vector<uint8_t> EncodeAnimations(const std::vector<BuilderAnimation>& animations);
+
+// A keyframe's words: a bounding box (zero), the root offset, then each
+// rotation in one word when at most one of its angles is non-zero (x when
+// all are), in two otherwise.
+std::vector<uint16_t> EncodeKeyframe(const BuilderKeyframe& keyframe);
+
+// Appends an animation of these keyframes to the level: their words to the
+// frames (each padded to the longest), a record to the animations, with
+// frame start 0 and frame end (keyframes - 1) * frameRate. Returns its index.
+uint32_t AddAnimation(LevelDescription& level, const std::vector<BuilderKeyframe>& keyframes,
+                      uint8_t frameRate);

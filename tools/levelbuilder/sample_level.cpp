@@ -669,6 +669,186 @@ BuilderMesh MakeSmallBox(LevelDescription& level, int mesh) {
     return maker.out;
 }
 
+// ---- Her skeleton and animations ------------------------------------------
+
+Matrix Multiply(const Matrix& a, const Matrix& b) {
+    Matrix out{};
+    for (size_t r = 0; r < 3; ++r) {
+        for (size_t c = 0; c < 3; ++c) {
+            for (size_t i = 0; i < 3; ++i) {
+                out[r * 3 + c] += a[r * 3 + i] * b[i * 3 + c];
+            }
+        }
+    }
+    return out;
+}
+
+Matrix Transposed(const Matrix& m) {
+    return {m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8]};
+}
+
+Vec Apply(const Matrix& m, Vec v) {
+    return ApplyTransposed(Transposed(m), v);
+}
+
+// A joint's place in the level's frame: its rotation and position.
+struct JointPlace {
+    Matrix rotation{};
+    Vec position;
+};
+
+constexpr double kDegrees = 3.141592653589 / 180;
+
+// Where the fixed pose puts mesh j in the level's frame (x, y down, z): the
+// posed figure (y up, model units) turned a half turn about x, x 10.
+JointPlace StandingPlace(int mesh) {
+    const PartPose& pose = *std::find_if(kPoses.begin(), kPoses.end(),
+                                         [&](const PartPose& p) { return p.mesh == mesh; });
+    // The pose rotates by the layouts above: about x by the negated angle, then y, then z.
+    const Matrix posed = Multiply(RotationZ(pose.angle[2] * kDegrees),
+                                  Multiply(RotationY(pose.angle[1] * kDegrees),
+                                           RotationX(-pose.angle[0] * kDegrees)));
+    const Matrix halfTurn = {1, 0, 0, 0, -1, 0, 0, 0, -1};
+    return {Multiply(halfTurn, posed),
+            Apply(halfTurn, Vec{pose.offset[0], pose.offset[1], pose.offset[2]} * 100.0)};
+}
+
+// Standard right-handed rotations, as the keyframes use them.
+Matrix TurnX(double a) {
+    return Transposed(RotationX(a));
+}
+Matrix TurnY(double a) {
+    return Transposed(RotationY(a));
+}
+Matrix TurnZ(double a) {
+    return Transposed(RotationZ(a));
+}
+
+// The angles of R = Ry(y) Rx(x) Rz(z), in 1024ths of a turn.
+JointAngles AnglesOf(const Matrix& r) {
+    const auto units = [](double angle) {
+        const long value = std::lround(angle / (2 * 3.141592653589) * 1024);
+        return static_cast<uint16_t>(((value % 1024) + 1024) % 1024);
+    };
+    const double x = std::asin(std::clamp(-r[5], -1.0, 1.0));
+    return {units(x), units(std::atan2(r[2], r[8])), units(std::atan2(r[3], r[4]))};
+}
+
+// Her joints: the legs and the torso below the hips, the arms and the head
+// below the torso. Node k's flags: 1 pops the parent, 2 pushes it.
+constexpr std::array<int, 15> kParents = {-1, 0, 1, 2, 0, 4, 5, 0, 7, 8, 9, 7, 11, 12, 7};
+constexpr std::array<uint32_t, 15> kTreeFlags = {0, 2, 0, 0, 3, 0, 0, 1, 2, 0, 0, 3, 0, 0, 1};
+
+// The standing pose, joint by joint, relative to the parent joint.
+struct Skeleton {
+    std::array<JointPlace, 15> standing;
+    std::array<Matrix, 15> localRotation{};
+};
+
+Skeleton MakeSkeleton() {
+    Skeleton skeleton;
+    for (int j = 0; j < 15; ++j) {
+        skeleton.standing[j] = StandingPlace(j);
+        const Matrix parent = j == 0 ? Matrix{1, 0, 0, 0, 1, 0, 0, 0, 1}
+                                     : skeleton.standing[kParents[j]].rotation;
+        skeleton.localRotation[j] = Multiply(Transposed(parent), skeleton.standing[j].rotation);
+    }
+    return skeleton;
+}
+
+// A keyframe: the standing pose with extra turns about the parent joints'
+// axes (degrees about x, y and z, applied in that order) and the root moved.
+struct Move {
+    int mesh;
+    double x, y, z;
+};
+
+BuilderKeyframe Pose(const Skeleton& skeleton, Vec rootShift, std::initializer_list<Move> moves) {
+    BuilderKeyframe keyframe;
+    const Vec root = skeleton.standing[0].position + rootShift;
+    keyframe.rootOffset = {static_cast<int16_t>(std::lround(root.x)),
+                           static_cast<int16_t>(std::lround(root.y)),
+                           static_cast<int16_t>(std::lround(root.z))};
+    for (int j = 0; j < 15; ++j) {
+        Matrix local = skeleton.localRotation[j];
+        for (const Move& move : moves) {
+            if (move.mesh == j) {
+                const Matrix turn = Multiply(TurnZ(move.z * kDegrees),
+                                             Multiply(TurnY(move.y * kDegrees), TurnX(move.x * kDegrees)));
+                local = Multiply(turn, local);
+            }
+        }
+        keyframe.angles.push_back(AnglesOf(local));
+    }
+    return keyframe;
+}
+
+// Her moveable, mesh tree and four animations: standing and breathing, a walk
+// cycle, a wave of the right hand and a jump.
+void AddSkeleton(LevelDescription& level) {
+    const Skeleton skeleton = MakeSkeleton();
+    std::vector<BuilderTreeNode> tree;
+    for (int k = 1; k < 15; ++k) {
+        const JointPlace& parent = skeleton.standing[kParents[k]];
+        const Vec offset =
+            Apply(Transposed(parent.rotation), skeleton.standing[k].position - parent.position);
+        tree.push_back({kTreeFlags[k],
+                        {static_cast<int32_t>(std::lround(offset.x)),
+                         static_cast<int32_t>(std::lround(offset.y)),
+                         static_cast<int32_t>(std::lround(offset.z))}});
+    }
+
+    level.animations.clear();
+    level.frames.clear();
+    AddAnimation(level,
+                 {Pose(skeleton, {}, {}), Pose(skeleton, {0, 3, 0}, {{7, 4, 0, 0}, {14, -3, 0, 0}}),
+                  Pose(skeleton, {}, {})},
+                 15);
+    std::vector<BuilderKeyframe> walk;
+    for (int k = 0; k <= 8; ++k) {
+        const double swing = std::sin(k * 3.141592653589 / 4);
+        walk.push_back(Pose(skeleton, {0, -12 * std::abs(swing), 0},
+                            {{1, 28 * swing, 0, 0},
+                             {2, -30 * std::max(0.0, -swing), 0, 0},
+                             {4, -28 * swing, 0, 0},
+                             {5, -30 * std::max(0.0, swing), 0, 0},
+                             {8, 22 * swing, 0, 0},
+                             {9, 15, 0, 0},
+                             {11, -22 * swing, 0, 0},
+                             {12, 15, 0, 0},
+                             {7, 0, 6 * swing, 0}}));
+    }
+    AddAnimation(level, walk, 3);
+    std::vector<BuilderKeyframe> wave;
+    for (int k = 0; k <= 6; ++k) {
+        const double raise = std::min(k, 6 - k) >= 1 ? 1.0 : 0.0;
+        const double sway = k % 2 == 0 ? -20 : 20;
+        wave.push_back(Pose(skeleton, {}, {{8, 0, 0, -125 * raise}, {9, 0, 0, raise * sway}, {14, 0, 10 * raise, 0}}));
+    }
+    AddAnimation(level, wave, 5);
+    const std::array<double, 5> crouch = {0, 1, 0, 0, 1};
+    const std::array<double, 5> height = {0, 0, 160, 60, 0};
+    std::vector<BuilderKeyframe> jump;
+    for (size_t k = 0; k < crouch.size(); ++k) {
+        jump.push_back(Pose(skeleton, {0, 60 * crouch[k] - height[k], 0},
+                            {{1, 45 * crouch[k], 0, 0},
+                             {2, -80 * crouch[k], 0, 0},
+                             {3, 35 * crouch[k], 0, 0},
+                             {4, 45 * crouch[k], 0, 0},
+                             {5, -80 * crouch[k], 0, 0},
+                             {6, 35 * crouch[k], 0, 0},
+                             {8, 0, 0, -160 * (1 - crouch[k]) * (k > 0)},
+                             {11, 0, 0, 160 * (1 - crouch[k]) * (k > 0)}}));
+    }
+    AddAnimation(level, jump, 4);
+
+    level.meshTrees = EncodeMeshTree(tree);
+    // Another object's moveable and animation follow hers.
+    const uint32_t others = AddAnimation(level, {Pose(skeleton, {}, {})}, 1);
+    level.moveables = EncodeMoveables({{kPlayerObjectId, 15, 0, 0, 0, 0},
+                                       {57, 1, 36, 0, 0, static_cast<uint16_t>(others)}});
+}
+
 BuilderRoom MakeRoom() {
     BuilderRoom room;
     BuilderRoomKept& kept = room.kept;
@@ -713,13 +893,10 @@ LevelDescription DescribeSampleLevel() {
         }
     }
 
-    level.animations = PatternBytes(2 * 32, 0x50);
+    AddSkeleton(level);
     level.stateChanges = PatternBytes(6, 0x58);
     level.animDispatches = PatternBytes(8, 0x60);
     level.animCommands = {1, 2, 3, 4};
-    level.meshTrees = PatternBytes(20 * 4, 0x68);
-    level.frames = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
-    level.moveables = PatternBytes(18, 0x70);
     level.staticMeshes = PatternBytes(32, 0x78);
     level.spriteTextures = PatternBytes(2 * 16, 0x80);
     level.spriteSequences = PatternBytes(8, 0x88);

@@ -1,0 +1,357 @@
+// The glTF path end to end: levels with hand-made and random joint trees and
+// animations, converted by the built program with --gltf and read back with
+// tinygltf. World positions are checked against the level's rig evaluated
+// here with plain matrices: World(0) = T(root) Ry Rx Rz, World(k) =
+// World(parent) T(offset) Ry Rx Rz, mapped to (-x, -y, z) * s.
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "convert/body_parts.h"
+#include "convert/character_scene.h"
+#include "tests/support/gltf_file.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tree_outline.h"
+#include "toolkit3ds/chunk_data.h"
+#include "toolkit3ds/chunk_tags.h"
+#include "tools/levelbuilder/sample_level.h"
+
+namespace {
+
+using Vec = std::array<double, 3>;
+using Mat = std::array<double, 9>;
+
+constexpr double kTolerance = 1e-5; // metres
+
+Mat Multiply(const Mat& a, const Mat& b) {
+    Mat out{};
+    for (size_t r = 0; r < 3; ++r) {
+        for (size_t c = 0; c < 3; ++c) {
+            for (size_t i = 0; i < 3; ++i) {
+                out[r * 3 + c] += a[r * 3 + i] * b[i * 3 + c];
+            }
+        }
+    }
+    return out;
+}
+
+Vec Times(const Mat& m, const Vec& v) {
+    return {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
+            m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
+}
+
+// Ry(y) Rx(x) Rz(z), standard right-handed rotations, angles in 1024ths.
+Mat JointRotation(const JointAngles& a) {
+    const auto angle = [](uint16_t units) { return units * 2 * M_PI / 1024; };
+    const double cx = std::cos(angle(a.x)), sx = std::sin(angle(a.x));
+    const double cy = std::cos(angle(a.y)), sy = std::sin(angle(a.y));
+    const double cz = std::cos(angle(a.z)), sz = std::sin(angle(a.z));
+    const Mat rx = {1, 0, 0, 0, cx, -sx, 0, sx, cx};
+    const Mat ry = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};
+    const Mat rz = {cz, -sz, 0, sz, cz, 0, 0, 0, 1};
+    return Multiply(Multiply(ry, rx), rz);
+}
+
+struct Rig {
+    std::vector<int> parents; // per mesh 0..14
+    std::vector<BuilderTreeNode> tree;
+    std::vector<std::vector<BuilderKeyframe>> animations;
+    std::vector<uint8_t> frameRates;
+};
+
+// Where the level's rig puts level point v of mesh j, in the file's frame.
+Vec Expected(const Rig& rig, const BuilderKeyframe& keyframe, size_t j, Vec v) {
+    for (size_t k = j;; k = static_cast<size_t>(rig.parents[k])) {
+        v = Times(JointRotation(keyframe.angles[k]), v);
+        const auto& offset = k == 0 ? std::array<int32_t, 3>{keyframe.rootOffset[0],
+                                                             keyframe.rootOffset[1],
+                                                             keyframe.rootOffset[2]}
+                                    : rig.tree[k - 1].offset;
+        for (size_t i = 0; i < 3; ++i) {
+            v[i] += offset[i];
+        }
+        if (k == 0) {
+            break;
+        }
+    }
+    return {-v[0] * kMetresPerLevelUnit, -v[1] * kMetresPerLevelUnit, v[2] * kMetresPerLevelUnit};
+}
+
+// The sample's meshes with the rig; a second moveable owns one more animation.
+LevelDescription RiggedLevel(const Rig& rig) {
+    LevelDescription level = DescribeSampleLevel();
+    level.animations.clear();
+    level.frames.clear();
+    for (size_t a = 0; a < rig.animations.size(); ++a) {
+        AddAnimation(level, rig.animations[a], rig.frameRates[a]);
+    }
+    const uint32_t others = AddAnimation(level, {rig.animations[0][0]}, 1);
+    level.meshTrees = EncodeMeshTree(rig.tree);
+    level.moveables = EncodeMoveables({{3, 1, 20, 0, 0, static_cast<uint16_t>(others)},
+                                       {kPlayerObjectId, 15, 0, 0, 0, 0}});
+    return level;
+}
+
+tinygltf::Model ConvertWithGltf(const LevelDescription& level, const ScopedTempDir& dir,
+                                const std::string& expectedErr = "") {
+    WriteFileBytes("level.qlv", BuildLevel(level).bytes);
+    const ProcessResult run = RunProgram({TARVIK_EXE, "--gltf", "level.qlv"}, dir.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "Creating glTF file 'KeshMesh.glb'\n");
+    EXPECT_EQ(run.err, expectedErr);
+    return LoadGlb("KeshMesh.glb");
+}
+
+void ExpectNear(const Vec& actual, const Vec& expected, const std::string& where) {
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(actual[i], expected[i], kTolerance) << where << " axis " << i;
+    }
+}
+
+// Every animation's every keyframe puts the checked points of every body
+// mesh where the rig does, and the hierarchy follows the mesh tree.
+void ExpectRigFollowed(const Rig& rig, const tinygltf::Model& model) {
+    const std::vector<int> parents = NodeParents(model);
+    for (size_t j = 1; j < 15; ++j) {
+        EXPECT_EQ(parents[FindNode(model, kBodyParts[j].name)],
+                  FindNode(model, kBodyParts[rig.parents[j]].name)) << kBodyParts[j].name;
+    }
+    EXPECT_EQ(parents[FindNode(model, "Ptail Top")], FindNode(model, "Head"));
+    ASSERT_EQ(model.animations.size(), rig.animations.size());
+    for (size_t a = 0; a < rig.animations.size(); ++a) {
+        const tinygltf::Animation& animation = model.animations[a];
+        EXPECT_EQ(animation.name, "Anim " + std::string(a < 10 ? "00" : "0") + std::to_string(a));
+        const std::vector<double> times = AccessorValues(model, animation.samplers[0].input);
+        ASSERT_EQ(times.size(), rig.animations[a].size());
+        for (size_t k = 0; k < times.size(); ++k) {
+            EXPECT_NEAR(times[k], k * rig.frameRates[a] / 30.0, 1e-6);
+            for (size_t j = 0; j < 15; ++j) {
+                const Transform world = NodeWorld(model, FindNode(model, kBodyParts[j].name), &animation, k);
+                for (const Vec& v : {Vec{0, 0, 0}, Vec{100, -50, 25}}) {
+                    // The node's frame holds level point v at (-v.x, -v.y, v.z) * s.
+                    const Vec local = {-v[0] * kMetresPerLevelUnit, -v[1] * kMetresPerLevelUnit,
+                                       v[2] * kMetresPerLevelUnit};
+                    ExpectNear(Apply(world, local), Expected(rig, rig.animations[a][k], j, v),
+                               "animation " + std::to_string(a) + " keyframe " +
+                                   std::to_string(k) + " mesh " + std::to_string(j));
+                }
+            }
+        }
+    }
+}
+
+JointAngles Angles(uint16_t x, uint16_t y, uint16_t z) {
+    return {x, y, z};
+}
+
+TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
+    // Mesh 1 below 0 (pushed), 2 below 1, 3 below 0 (popped), the rest a chain.
+    Rig rig;
+    rig.parents = {-1, 0, 1, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    rig.tree.resize(14);
+    rig.tree[0] = {2, {10, 0, 0}};
+    rig.tree[1] = {0, {0, 20, 0}};
+    rig.tree[2] = {1, {0, 0, 30}};
+    BuilderKeyframe first{{0, -100, 0}, std::vector<JointAngles>(15)};
+    first.angles[0] = Angles(0, 256, 0);  // a quarter turn about y
+    first.angles[1] = Angles(256, 0, 0);  // about x
+    first.angles[2] = Angles(0, 0, 256);  // about z, in the three-axis form below
+    first.threeAxes = true;
+    BuilderKeyframe second{{5, -100, 0}, std::vector<JointAngles>(15)};
+    rig.animations = {{first, second}};
+    rig.frameRates = {3};
+
+    ScopedTempDir dir;
+    const tinygltf::Model model = ConvertWithGltf(RiggedLevel(rig), dir);
+    ExpectRigFollowed(rig, model);
+
+    // The same, worked out by hand: (0, 50, 0) of mesh 1 turns to (0, 0, 50),
+    // moves to (10, 0, 50), turns to (50, 0, -10) and ends at (50, -100, -10).
+    const double s = kMetresPerLevelUnit;
+    const tinygltf::Animation& animation = model.animations[0];
+    const auto at = [&](const char* part, size_t keyframe, const Vec& v) {
+        return Apply(NodeWorld(model, FindNode(model, part), &animation, keyframe),
+                     {-v[0] * s, -v[1] * s, v[2] * s});
+    };
+    ExpectNear(at("L Thigh", 0, {0, 50, 0}), {-50 * s, 100 * s, -10 * s}, "thigh");
+    ExpectNear(at("L Calf", 0, {1, 0, 0}), {-21 * s, 100 * s, -10 * s}, "calf");
+    ExpectNear(at("L Foot", 0, {0, 0, 0}), {-30 * s, 100 * s, 0}, "foot");
+    ExpectNear(at("L Calf", 1, {1, 0, 0}), {-16 * s, 80 * s, 0}, "calf, second keyframe");
+}
+
+TEST(CharacterScene, RandomJointTreesAndAnimationsAreFollowed) {
+    for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 random(seed);
+        const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        Rig rig;
+        rig.parents = {-1};
+        std::vector<int> stack;
+        int parent = 0;
+        for (int k = 1; k < 15; ++k) {
+            BuilderTreeNode node{0, {below(401) - 200, below(401) - 200, below(401) - 200}};
+            if (!stack.empty() && below(3) == 0) {
+                node.flags |= 1;
+                parent = stack.back();
+                stack.pop_back();
+            }
+            if (below(3) == 0) {
+                node.flags |= 2 | static_cast<uint32_t>(below(2) << 4); // other bits mean nothing
+                stack.push_back(parent);
+            }
+            rig.tree.push_back(node);
+            rig.parents.push_back(parent);
+            parent = k;
+        }
+        for (int a = 1 + below(3); a > 0; --a) {
+            std::vector<BuilderKeyframe> keyframes;
+            for (int k = 1 + below(4); k > 0; --k) {
+                BuilderKeyframe keyframe{{static_cast<int16_t>(below(2001) - 1000),
+                                          static_cast<int16_t>(below(2001) - 1000),
+                                          static_cast<int16_t>(below(2001) - 1000)},
+                                         {}};
+                keyframe.threeAxes = below(2) == 0;
+                for (int j = 0; j < 15; ++j) {
+                    JointAngles angles{static_cast<uint16_t>(below(1024)),
+                                       static_cast<uint16_t>(below(1024)),
+                                       static_cast<uint16_t>(below(1024))};
+                    if (!keyframe.threeAxes && below(2) == 0) {
+                        angles = Angles(0, angles.y, 0); // a single-axis word
+                    }
+                    keyframe.angles.push_back(angles);
+                }
+                keyframes.push_back(keyframe);
+            }
+            rig.animations.push_back(keyframes);
+            rig.frameRates.push_back(static_cast<uint8_t>(1 + below(4)));
+        }
+        ScopedTempDir dir;
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ExpectRigFollowed(rig, ConvertWithGltf(RiggedLevel(rig), dir));
+    }
+}
+
+// The 3DS file's records of a chunk, read from the file.
+template <typename Layout> const Layout& Record(Chunk3ds* chunk) {
+    return std::get<Layout>(*ReadChunkData3ds(chunk));
+}
+
+// An 8-bit bitmap's pixels as red, green, blue bytes, top row first.
+std::vector<double> BitmapRgb(const Bytes& bmp) {
+    const auto u32 = [&](size_t at) {
+        return uint32_t{bmp[at]} | uint32_t{bmp[at + 1]} << 8 | uint32_t{bmp[at + 2]} << 16;
+    };
+    const uint32_t width = u32(18), height = u32(22), row = (width + 3) / 4 * 4;
+    std::vector<double> rgb;
+    for (uint32_t y = height; y-- > 0;) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const size_t entry = 54 + 4 * size_t{bmp[1078 + y * row + x]};
+            rgb.insert(rgb.end(), {double(bmp[entry + 2]), double(bmp[entry + 1]), double(bmp[entry])});
+        }
+    }
+    return rgb;
+}
+
+TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
+    ScopedTempDir dir;
+    const tinygltf::Model model = ConvertWithGltf(DescribeSampleLevel(), dir);
+    ASSERT_EQ(RunProgram({TARVIK_EXE, "level.qlv"}, dir.path()).exitCode, 0);
+    std::unique_ptr<Database3ds> db = ReadDatabaseFile("KeshMesh.3ds");
+    constexpr double kScale = kMetresPerLevelUnit / 0.1;
+
+    size_t parts = 0;
+    for (Chunk3ds* object : Children(Editor(*db))) {
+        if (object->tag != kTagNamedObject3ds || FindChunk(object, kTagTriangleMesh3ds) == nullptr) {
+            continue;
+        }
+        const std::string name = Record<StringData3ds>(object).text;
+        SCOPED_TRACE(name);
+        ++parts;
+        const int node = FindNode(model, name);
+        ASSERT_GE(node, 0);
+        const tinygltf::Mesh& mesh = model.meshes.at(model.nodes[node].mesh);
+        EXPECT_EQ(mesh.name, name);
+        const Transform world = NodeWorld(model, node);
+        const auto& points = Record<VertexListData3ds>(FindChunk(object, kTagVertexList3ds)).vertices;
+        const auto& uvs = Record<TexVertsData3ds>(FindChunk(object, kTagTexVerts3ds)).texVerts;
+        const auto& faces = Record<FaceListData3ds>(FindChunk(object, kTagFaceList3ds)).faces;
+        std::vector<Chunk3ds*> groups;
+        for (Chunk3ds* chunk : Children(FindChunk(object, kTagFaceList3ds))) {
+            if (chunk->tag == kTagMaterialGroup3ds) {
+                groups.push_back(chunk);
+            }
+        }
+        ASSERT_EQ(mesh.primitives.size(), groups.size());
+        for (size_t g = 0; g < groups.size(); ++g) {
+            const tinygltf::Primitive& primitive = mesh.primitives[g];
+            const auto& group = Record<MaterialGroupData3ds>(groups[g]);
+            EXPECT_EQ(model.materials.at(primitive.material).name, group.name);
+            const std::vector<double> indices = AccessorValues(model, primitive.indices);
+            const std::vector<double> positions = AccessorValues(model, primitive.attributes.at("POSITION"));
+            const std::vector<double> normals = AccessorValues(model, primitive.attributes.at("NORMAL"));
+            const std::vector<double> texCoords = AccessorValues(model, primitive.attributes.at("TEXCOORD_0"));
+            ASSERT_EQ(indices.size(), 3 * group.faces.size());
+            for (size_t f = 0; f < group.faces.size(); ++f) {
+                const Face3ds& face = faces[group.faces[f]];
+                const uint16_t corners[3] = {face.vertexA, face.vertexB, face.vertexC};
+                Vec p[3];
+                for (size_t c = 0; c < 3; ++c) {
+                    const size_t i = static_cast<size_t>(indices[3 * f + c]);
+                    p[c] = Apply(world, {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]});
+                    const Point3ds& q = points[corners[c]];
+                    ExpectNear(p[c], {q.x * kScale, q.z * kScale, -q.y * kScale}, "corner");
+                    EXPECT_EQ(texCoords[2 * i], uvs[corners[c]].u);
+                    EXPECT_EQ(texCoords[2 * i + 1], 1.0f - uvs[corners[c]].v);
+                }
+                // The sample's normals point out of its faces; the rotation keeps that.
+                const size_t i = static_cast<size_t>(indices[3 * f]);
+                const Vec normal = Times(world.rotation, {normals[3 * i], normals[3 * i + 1], normals[3 * i + 2]});
+                const Vec e1 = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+                const Vec e2 = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+                const Vec winding = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                     e1[0] * e2[1] - e1[1] * e2[0]};
+                EXPECT_GT(winding[0] * normal[0] + winding[1] * normal[1] + winding[2] * normal[2], 0);
+            }
+        }
+    }
+    EXPECT_EQ(parts, kBodyPartCount);
+
+    // "Text" materials hold their bitmap's pixels; "Color" ones the file's diffuse bytes, linear.
+    size_t materials = 0;
+    for (Chunk3ds* chunk : Children(Editor(*db))) {
+        if (chunk->tag != kTagMaterial3ds) {
+            continue;
+        }
+        ++materials;
+        const std::string name = Record<StringData3ds>(FindChunk(chunk, kTagMaterialName3ds)).text;
+        const auto found = std::find_if(model.materials.begin(), model.materials.end(),
+                                        [&](const auto& m) { return m.name == name; });
+        ASSERT_NE(found, model.materials.end()) << name;
+        const tinygltf::PbrMetallicRoughness& pbr = found->pbrMetallicRoughness;
+        EXPECT_EQ(pbr.metallicFactor, 0.0);
+        EXPECT_EQ(pbr.roughnessFactor, 1.0);
+        if (name.starts_with("Text")) {
+            const tinygltf::Image& image = model.images.at(model.textures.at(pbr.baseColorTexture.index).source);
+            EXPECT_EQ(std::vector<double>(image.image.begin(), image.image.end()),
+                      BitmapRgb(ReadFileBytes(name + ".bmp"))) << name;
+        } else {
+            const auto& bytes = Record<ColorByteData3ds>(FindChunk(FindChunk(chunk, kTagMatDiffuse3ds), kTagColorByte3ds));
+            const auto linear = [](uint8_t byte) {
+                const double c = byte / 255.0;
+                return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            };
+            const std::vector<double> expected = {linear(bytes.red), linear(bytes.green), linear(bytes.blue), 1.0};
+            for (size_t i = 0; i < 4; ++i) {
+                EXPECT_NEAR(pbr.baseColorFactor[i], expected[i], 1e-6) << name;
+            }
+        }
+    }
+    EXPECT_EQ(model.materials.size(), materials);
+    ResetToolkit3ds();
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+#include "tests/support/gltf_file.h"
+
+#include <bit>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+namespace {
+
+bool DecodePng(tinygltf::Image* image, const int, std::string* error, std::string*, int, int,
+               const unsigned char* bytes, int size, void*) {
+    int width = 0, height = 0, components = 0;
+    stbi_uc* pixels = stbi_load_from_memory(bytes, size, &width, &height, &components, 0);
+    if (pixels == nullptr) {
+        *error = "PNG not decoded";
+        return false;
+    }
+    image->width = width;
+    image->height = height;
+    image->component = components;
+    image->bits = 8;
+    image->pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
+    image->image.assign(pixels, pixels + size_t(width) * size_t(height) * size_t(components));
+    stbi_image_free(pixels);
+    return true;
+}
+
+std::array<double, 9> RotationOf(const std::vector<double>& q) {
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    return {1 - 2 * (y * y + z * z), 2 * (x * y - z * w),     2 * (x * z + y * w),
+            2 * (x * y + z * w),     1 - 2 * (x * x + z * z), 2 * (y * z - x * w),
+            2 * (x * z - y * w),     2 * (y * z + x * w),     1 - 2 * (x * x + y * y)};
+}
+
+Transform Compose(const Transform& parent, const Transform& child) {
+    Transform out;
+    const auto& a = parent.rotation;
+    for (size_t r = 0; r < 3; ++r) {
+        for (size_t c = 0; c < 3; ++c) {
+            out.rotation[r * 3 + c] = a[r * 3] * child.rotation[c] +
+                                      a[r * 3 + 1] * child.rotation[3 + c] +
+                                      a[r * 3 + 2] * child.rotation[6 + c];
+        }
+    }
+    out.translation = Apply(parent, child.translation);
+    return out;
+}
+
+// The value of the animation's channel for node and path at the keyframe.
+std::vector<double> ChannelValue(const tinygltf::Model& model, const tinygltf::Animation& animation,
+                                 int node, const std::string& path, size_t keyframe) {
+    for (const tinygltf::AnimationChannel& channel : animation.channels) {
+        if (channel.target_node == node && channel.target_path == path) {
+            const tinygltf::Accessor& output =
+                model.accessors[animation.samplers[channel.sampler].output];
+            const size_t width = path == "rotation" ? 4 : 3;
+            const std::vector<double> values = AccessorValues(model, animation.samplers[channel.sampler].output);
+            const size_t k = std::min(keyframe, output.count - 1);
+            return {values.begin() + k * width, values.begin() + (k + 1) * width};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+tinygltf::Model LoadGlb(const std::string& path) {
+    tinygltf::TinyGLTF loader;
+    loader.SetImageLoader(DecodePng, nullptr);
+    tinygltf::Model model;
+    std::string error, warning;
+    EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, path)) << error;
+    EXPECT_EQ(warning, "");
+    return model;
+}
+
+std::vector<double> AccessorValues(const tinygltf::Model& model, int index) {
+    const tinygltf::Accessor& accessor = model.accessors.at(index);
+    const tinygltf::BufferView& view = model.bufferViews.at(accessor.bufferView);
+    const std::vector<unsigned char>& data = model.buffers.at(view.buffer).data;
+    const size_t components = tinygltf::GetNumComponentsInType(accessor.type);
+    const size_t size = tinygltf::GetComponentSizeInBytes(accessor.componentType);
+    const size_t stride = view.byteStride != 0 ? view.byteStride : components * size;
+    std::vector<double> values;
+    for (size_t i = 0; i < accessor.count; ++i) {
+        for (size_t c = 0; c < components; ++c) {
+            const unsigned char* at =
+                data.data() + view.byteOffset + accessor.byteOffset + i * stride + c * size;
+            uint32_t bits = 0;
+            for (size_t b = 0; b < size; ++b) {
+                bits |= uint32_t{at[b]} << (8 * b);
+            }
+            values.push_back(accessor.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT
+                                 ? double{std::bit_cast<float>(bits)}
+                                 : double(bits));
+        }
+    }
+    return values;
+}
+
+int FindNode(const tinygltf::Model& model, const std::string& name) {
+    for (size_t i = 0; i < model.nodes.size(); ++i) {
+        if (model.nodes[i].name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::vector<int> NodeParents(const tinygltf::Model& model) {
+    std::vector<int> parents(model.nodes.size(), -1);
+    for (size_t i = 0; i < model.nodes.size(); ++i) {
+        for (const int child : model.nodes[i].children) {
+            parents.at(child) = static_cast<int>(i);
+        }
+    }
+    return parents;
+}
+
+std::array<double, 3> Apply(const Transform& t, const std::array<double, 3>& p) {
+    const auto& m = t.rotation;
+    return {m[0] * p[0] + m[1] * p[1] + m[2] * p[2] + t.translation[0],
+            m[3] * p[0] + m[4] * p[1] + m[5] * p[2] + t.translation[1],
+            m[6] * p[0] + m[7] * p[1] + m[8] * p[2] + t.translation[2]};
+}
+
+Transform NodeWorld(const tinygltf::Model& model, int node, const tinygltf::Animation* animation,
+                    size_t keyframe) {
+    const std::vector<int> parents = NodeParents(model);
+    Transform world;
+    for (int n = node; n >= 0; n = parents[n]) {
+        std::vector<double> translation = model.nodes[n].translation;
+        std::vector<double> rotation = model.nodes[n].rotation;
+        if (animation != nullptr) {
+            if (auto value = ChannelValue(model, *animation, n, "translation", keyframe); !value.empty()) {
+                translation = value;
+            }
+            if (auto value = ChannelValue(model, *animation, n, "rotation", keyframe); !value.empty()) {
+                rotation = value;
+            }
+        }
+        Transform local;
+        if (rotation.size() == 4) {
+            local.rotation = RotationOf(rotation);
+        }
+        if (translation.size() == 3) {
+            local.translation = {translation[0], translation[1], translation[2]};
+        }
+        world = Compose(local, world);
+    }
+    return world;
+}
