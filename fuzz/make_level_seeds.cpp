@@ -1,6 +1,6 @@
 // Writes the seed corpus of the level fuzz targets into a directory that
 // exists: valid levels made with the level builder (the sample, a small
-// character without texture pages, the same with one page and textured
+// character with a skeleton and two animations but no texture pages, the same with one page and textured
 // faces, and a level with an entry in every block), every level cut in the
 // middle of each of its blocks, and single-field corruptions: counts set to
 // 0, one more, and all ones, and mesh pointers sent past the mesh words,
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "level/skeleton.h"
 #include "tools/levelbuilder/every_block_level.h"
 #include "tools/levelbuilder/level_builder.h"
 #include "tools/levelbuilder/sample_level.h"
@@ -53,6 +54,20 @@ LevelDescription SmallCharacter() {
     level.meshes[7].normals = {kDown, kDown, kDown, kDown};
     level.meshes[14].colouredQuads[0].corners[3] = 0x8003;
     level.meshes[30].padBefore = 1;
+
+    // Her skeleton, with a push and a pop, and two short animations.
+    std::vector<BuilderTreeNode> tree(14);
+    tree[0] = {2, {0, 50, 0}};
+    tree[3] = {3, {0, 50, 10}};
+    tree[6] = {1, {0, -60, 0}};
+    BuilderKeyframe still{{0, -100, 0}, std::vector<JointAngles>(15, JointAngles{0, 0, 256})};
+    BuilderKeyframe turned = still;
+    turned.angles[1] = {100, 200, 300};
+    turned.threeAxes = true;
+    AddAnimation(level, {still, turned}, 2);
+    AddAnimation(level, {turned}, 1);
+    level.meshTrees = EncodeMeshTree(tree);
+    level.moveables = EncodeMoveables({{kPlayerObjectId, 15, 0, 0, 0, 0}, {1, 1, 20, 0, 0, 1}});
     return level;
 }
 

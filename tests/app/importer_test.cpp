@@ -16,6 +16,7 @@
 
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,72 @@ TEST(Importer, AssimpReadsTheSampleWithEveryPartMaterialTextureAndTheCamera) {
     for (const std::string& material : written) {
         EXPECT_TRUE(names.contains(material)) << material;
     }
+}
+
+// The glTF file of the sample, read by assimp and, where installed, by
+// Blender's own importer (Debian's blender, run headless).
+class GltfImporter : public testing::Test {
+protected:
+    void SetUp() override {
+        WriteFileBytes("sample.qlv", BuildLevel(DescribeSampleLevel()).bytes);
+        ASSERT_EQ(RunProgram({TARVIK_EXE, "--gltf", "sample.qlv"}, dir.path()).exitCode, 0);
+    }
+    ScopedTempDir dir;
+    const std::vector<std::string> animations = {"Anim 000", "Anim 001", "Anim 002", "Anim 003"};
+};
+
+TEST_F(GltfImporter, AssimpReadsHerHierarchyAndAnimations) {
+    const ProcessResult info = Assimp({"info", "KeshMesh.glb"}, dir.path());
+    if (info.exitCode == 127) {
+        GTEST_SKIP() << "assimp is not installed (Debian package assimp-utils)";
+    }
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    // The hierarchy is drawn with one level of indentation per parent.
+    EXPECT_TRUE(info.out.find("KeshMesh\n└╴Hips (mesh") != std::string::npos) << info.out;
+    EXPECT_TRUE(info.out.find("    └╴Head (mesh") != std::string::npos) << info.out;
+    EXPECT_TRUE(info.out.find("      └╴Ptail Top (mesh") != std::string::npos) << info.out;
+    for (const BodyPart& part : kBodyParts) {
+        EXPECT_TRUE(info.out.find(std::string("╴") + part.name + " (mesh") != std::string::npos) << part.name;
+    }
+    for (const std::string& animation : animations) {
+        EXPECT_TRUE(info.out.find("'" + animation + "'") != std::string::npos) << animation;
+    }
+}
+
+TEST_F(GltfImporter, BlenderImportsHerPartsParentsAndAnimations) {
+    if (RunProgram({"/usr/bin/env", "blender", "--version"}, dir.path()).exitCode != 0) {
+        GTEST_SKIP() << "Blender is not installed";
+    }
+    // Debian's Blender 3.4 importer still uses numpy.bool.
+    const std::string script =
+        "import numpy, bpy\n"
+        "numpy.bool = bool\n"
+        "bpy.ops.wm.read_factory_settings(use_empty=True)\n"
+        "bpy.ops.import_scene.gltf(filepath='KeshMesh.glb')\n"
+        "for o in bpy.data.objects: print('OBJECT', o.name, '<', o.parent.name if o.parent else '')\n"
+        "for a in bpy.data.actions: print('ACTION', a.name.rsplit('_', 1)[0])\n";
+    const ProcessResult run = RunProgram(
+        {"/usr/bin/env", "blender", "-b", "--factory-startup", "--python-expr", script}, dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::set<std::string> objects, actions;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("OBJECT ")) {
+            objects.insert(line.substr(7));
+        } else if (line.starts_with("ACTION ")) {
+            actions.insert(line.substr(7));
+        }
+    }
+    std::set<std::string> expected = {"KeshMesh < "};
+    const char* parents[] = {"KeshMesh", "Hips",  "L Thigh", "L Calf", "Hips",       "R Thigh",
+                             "R Calf",   "Hips",  "Torso",   "R UpperArm", "R Forearm", "Torso",
+                             "L UpperArm", "L Forearm", "Torso", "Head", "Ptail Top", "Ptail 2",
+                             "Ptail 3",  "Ptail 4", "Ptail 5"};
+    for (size_t part = 0; part < kBodyPartCount; ++part) {
+        expected.insert(std::string(kBodyParts[part].name) + " < " + parents[part]);
+    }
+    EXPECT_EQ(objects, expected) << run.out;
+    EXPECT_EQ(actions, std::set<std::string>(animations.begin(), animations.end()));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +98,16 @@ LevelDescription RiggedLevel(const Rig& rig) {
     return level;
 }
 
+// The Khronos validator's verdict on a written file: no error, no warning.
+// Checked where node and the validator are installed (tools/install-deps.sh ci).
+void ExpectValid(const std::string& path) {
+    const ProcessResult run = RunProgram(
+        {"/usr/bin/env", "node", std::string(TARVIK_SOURCE_DIR) + "/tools/validate-gltf.cjs", path}, ".");
+    if (run.exitCode != 2 && run.exitCode != 127) {
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    }
+}
+
 tinygltf::Model ConvertWithGltf(const LevelDescription& level, const ScopedTempDir& dir,
                                 const std::string& expectedErr = "") {
     WriteFileBytes("level.qlv", BuildLevel(level).bytes);
@@ -104,6 +115,7 @@ tinygltf::Model ConvertWithGltf(const LevelDescription& level, const ScopedTempD
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Creating glTF file 'KeshMesh.glb'\n");
     EXPECT_EQ(run.err, expectedErr);
+    ExpectValid("KeshMesh.glb");
     return LoadGlb("KeshMesh.glb");
 }
 
@@ -352,6 +364,59 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
     }
     EXPECT_EQ(model.materials.size(), materials);
     ResetToolkit3ds();
+}
+
+TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
+    const auto patch = [](std::vector<uint8_t>& bytes, size_t at, uint32_t value, size_t width) {
+        for (size_t i = 0; i < width; ++i) {
+            bytes.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+        }
+    };
+    const std::string flat = "no usable skeleton (";
+    const std::string flatEnd = "): every part hangs below the root and there are no animations";
+    struct Case {
+        std::function<void(LevelDescription&)> damage;
+        std::vector<std::string> warnings;
+        size_t animations;
+    };
+    const Case cases[] = {
+        {[&](LevelDescription& l) { patch(l.moveables, 0, 9, 4); },
+         {flat + "the level has no moveable with object id 0" + flatEnd}, 0},
+        {[&](LevelDescription& l) { patch(l.moveables, 4, 14, 2); },
+         {flat + "her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0" + flatEnd}, 0},
+        {[&](LevelDescription& l) { patch(l.moveables, 8, 3, 4); },
+         {flat + "her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block" + flatEnd}, 0},
+        {[&](LevelDescription& l) { patch(l.meshTrees, 0, 1, 4); },
+         {flat + "her mesh tree pops an empty stack at mesh 1" + flatEnd}, 0},
+        {[&](LevelDescription& l) { patch(l.moveables, 16, 9, 2); },
+         {"her first animation 9 is past the 5 animations of the level"}, 0},
+        {[&](LevelDescription& l) {
+             patch(l.animations, 16, 40, 2);     // frame start above the end
+             patch(l.animations, 32 + 4, 0, 1);  // frame rate
+             patch(l.animations, 64, 1, 4);      // odd frame offset
+             patch(l.animations, 96 + 5, 20, 1); // frame size
+         },
+         {"animation 0 is damaged (its frame end 30 is below its frame start 40); skipped",
+          "animation 1 is damaged (its frame rate is 0); skipped",
+          "animation 2 is damaged (its frame offset 1 is odd); skipped",
+          "animation 3 is damaged (the rotations of keyframe 0 need more than its 20 words); skipped"},
+         0},
+        {[&](LevelDescription& l) { patch(l.animations, 96 + 18, 60000, 2); },
+         {"animation 3 is damaged (15001 keyframes of 36 words from word 684 run past the 900 "
+          "frame words); skipped"},
+         3},
+    };
+    for (const Case& c : cases) {
+        ScopedTempDir dir;
+        LevelDescription level = DescribeSampleLevel();
+        c.damage(level);
+        std::string err;
+        for (const std::string& warning : c.warnings) {
+            err += "level.qlv: warning: " + warning + "\n";
+        }
+        const tinygltf::Model model = ConvertWithGltf(level, dir, err);
+        EXPECT_EQ(model.animations.size(), c.animations) << err;
+    }
 }
 
 } // namespace
