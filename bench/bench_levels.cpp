@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "level/little_endian.h"
 #include "tools/levelbuilder/sample_level.h"
 
 namespace {
@@ -124,6 +125,37 @@ BuilderRoom BulkRoom(size_t index) {
     return room;
 }
 
+// Her animations come first and own the first frame words; the one other
+// moveable's animation follows. Repeats hers, each copy with frames of its
+// own, and moves the other one behind them.
+void RepeatAnimations(LevelDescription& level, int copies) {
+    constexpr size_t kOtherFirstAnimation = kMoveableBytes + 16; // the second moveable's field
+    const size_t hers = ReadU16Le(&level.moveables.at(kOtherFirstAnimation));
+    const size_t herWords = ReadU32Le(&level.animations.at(hers * kAnimationBytes)) / 2;
+    const std::vector<uint8_t> records = level.animations;
+    const std::vector<uint16_t> frames = level.frames;
+    level.animations.assign(records.begin(), records.begin() + hers * kAnimationBytes);
+    level.frames.assign(frames.begin(), frames.begin() + herWords);
+    for (int copy = 1; copy <= copies; ++copy) {
+        const size_t first = level.animations.size() / kAnimationBytes;
+        const bool last = copy == copies;
+        const size_t from = last ? hers : 0, to = last ? records.size() / kAnimationBytes : hers;
+        for (size_t a = from; a < to; ++a) {
+            std::vector<uint8_t> record(records.begin() + a * kAnimationBytes,
+                                        records.begin() + (a + 1) * kAnimationBytes);
+            const size_t shift = (last ? copies - 1 : copy) * herWords * 2;
+            PatchU32(record, 0, ReadU32Le(record.data()) + static_cast<uint32_t>(shift));
+            level.animations.insert(level.animations.end(), record.begin(), record.end());
+        }
+        if (last) {
+            level.frames.insert(level.frames.end(), frames.begin() + herWords, frames.end());
+            PatchU16(level.moveables, kOtherFirstAnimation, static_cast<uint16_t>(first));
+        } else {
+            level.frames.insert(level.frames.end(), frames.begin(), frames.begin() + herWords);
+        }
+    }
+}
+
 } // namespace
 
 void SplitFaces(BuilderMesh& mesh, int split) {
@@ -169,6 +201,9 @@ LevelDescription DescribeBenchLevel(const BenchLevel& bench) {
     }
     for (size_t i = 0; i < bench.bulkRooms; ++i) {
         level.rooms.push_back(BulkRoom(i));
+    }
+    if (bench.animationCopies > 1) {
+        RepeatAnimations(level, bench.animationCopies);
     }
     if (bench.fillTo > 0) {
         const size_t size = BuildLevel(level).bytes.size();

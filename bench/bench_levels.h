@@ -9,6 +9,7 @@
 //                    split into 6 x 6, 12 x 12 or 24 x 24 smaller ones
 //   dense-16x-100mb  the 16x figure among thousands of other meshes and rooms,
 //                    filled to 100 MB with texture pages
+//   anims-16x/64x    the sample figure with 16 or 64 copies of her animations
 
 #include <array>
 #include <cstdint>
@@ -23,15 +24,18 @@ struct BenchLevel {
     size_t bulkMeshes = 0;  // other meshes added after the sample's
     size_t bulkRooms = 0;   // rooms added after the sample's
     uint64_t fillTo = 0;    // texture pages are added until the file has this many bytes
+    int animationCopies = 1; // her animations repeated this many times, each with its own frames
 };
 
-inline constexpr std::array<BenchLevel, 5> kBenchLevels = {{
+inline constexpr std::array<BenchLevel, 7> kBenchLevels = {{
     {"large-small", "sample figure, 84 MB of texture pages", 1, 0, 0, 84'000'000},
     {"dense-1x", "figure 1x (faces split 6 x 6)", 6, 0, 0, 0},
     {"dense-4x", "figure 4x (faces split 12 x 12)", 12, 0, 0, 0},
     {"dense-16x", "figure 16x (faces split 24 x 24)", 24, 0, 0, 0},
     {"dense-16x-100mb", "figure 16x, 4000 more meshes, 2000 rooms, 100 MB", 24, 4000, 2000,
      100'000'000},
+    {"anims-16x", "sample figure, 16 x her animations", 1, 0, 0, 0, 16},
+    {"anims-64x", "sample figure, 64 x her animations", 1, 0, 0, 0, 64},
 }};
 
 // Splits every face into split x split faces (a triangle into split^2

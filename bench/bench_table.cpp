@@ -18,9 +18,15 @@ constexpr double kMaxRatioToCat = 1.0;
 constexpr double kMaxMicrosecondsPerFace = 1.0;
 constexpr double kMaxGrowthFor16TimesTheFaces = 17.0;
 constexpr double kMinWriteBytesPerSecond = 1e9;
+constexpr double kMaxGltfToThreeDs = 1.5;          // CPU time per model face
+constexpr double kMaxGrowthFor4TimesTheAnimations = 4.4; // linear, with 10% to spare
 
 double Seconds(const benchmark::BenchmarkReporter::Run& run) {
     return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+}
+
+double CpuSeconds(const benchmark::BenchmarkReporter::Run& run) {
+    return run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 
 double Counter(const benchmark::BenchmarkReporter::Run& run, const char* name) {
@@ -40,7 +46,11 @@ struct Row {
     double runSeconds = 0;
     double catSeconds = 0;
     double peakBytes = 0;
+    double threeDsSeconds = 0; // CPU
+    double gltfSeconds = 0;    // CPU
+    double keyframeParts = 0;
 
+    double GltfToThreeDs() const { return threeDsSeconds > 0 ? gltfSeconds / threeDsSeconds : 0; }
     double RatioToCat() const { return catSeconds > 0 ? runSeconds / catSeconds : 0; }
     double MicrosecondsPerFaceBeyondCat() const {
         return faces > 0 ? (runSeconds - catSeconds) / faces * kMega : 0;
@@ -111,6 +121,14 @@ void BenchTable::Finalize() {
         if (const auto write = results_.find("write/" + name); write != results_.end()) {
             row.writeBytesPerSecond = Counter(write->second, "bytes_per_second");
         }
+        if (const auto path = results_.find("3ds/" + name); path != results_.end()) {
+            row.threeDsSeconds = CpuSeconds(path->second);
+        }
+        if (const auto path = results_.find("gltf/" + name); path != results_.end()) {
+            row.gltfSeconds = CpuSeconds(path->second);
+            row.keyframeParts = Counter(path->second, "keyframe_parts");
+            row.faces = Counter(path->second, "faces");
+        }
         if (const auto run = results_.find("run/" + name); run != results_.end()) {
             row.runSeconds = Seconds(run->second);
             row.catSeconds = Counter(run->second, "cat_seconds");
@@ -127,10 +145,11 @@ void BenchTable::Finalize() {
     std::printf(
         "| Level | File (MB) | Model faces | Load (MB/s) | Convert (µs/face) | Write (MB/s) "
         "| Tarvik (ms) | cat (ms) | Tarvik / cat | Beyond cat (µs/face) | Peak memory (MB) "
-        "| Limit: file + 16 MB |\n");
-    std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
+        "| Limit: file + 16 MB | Keyframes x parts | 3DS path (ms CPU) | glTF path (ms CPU) "
+        "| glTF / 3DS |\n");
+    std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
     for (const Row& row : rows) {
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
                     row.label.c_str(), Cell(row.fileBytes / kMega, 1).c_str(),
                     Cell(row.faces, 0).c_str(), Cell(row.loadBytesPerSecond / kMega, 0).c_str(),
                     Cell(row.faces > 0 ? row.convertSeconds / row.faces * kMega : 0, 3).c_str(),
@@ -139,7 +158,9 @@ void BenchTable::Finalize() {
                     Cell(row.RatioToCat(), 2).c_str(),
                     row.runSeconds > 0 ? Fixed(row.MicrosecondsPerFaceBeyondCat(), 3).c_str() : "-",
                     Cell(row.peakBytes / kMega, 1).c_str(),
-                    Cell(row.fileBytes > 0 ? row.MemoryLimit() / kMega : 0, 1).c_str());
+                    Cell(row.fileBytes > 0 ? row.MemoryLimit() / kMega : 0, 1).c_str(),
+                    Cell(row.keyframeParts, 0).c_str(), Cell(row.threeDsSeconds * 1e3, 2).c_str(),
+                    Cell(row.gltfSeconds * 1e3, 2).c_str(), Cell(row.GltfToThreeDs(), 2).c_str());
     }
 
     // The rows as kBenchLevels orders them.
@@ -184,6 +205,27 @@ void BenchTable::Finalize() {
         std::printf("- writing the 16x figure: %.0f MB/s (at least %.0f): %s\n",
                     dense16.writeBytesPerSecond / kMega, kMinWriteBytesPerSecond / kMega,
                     Verdict(dense16.writeBytesPerSecond >= kMinWriteBytesPerSecond));
+    }
+    double worstGltf = 0;
+    for (size_t i = 1; i < 5; ++i) {
+        worstGltf = std::max(worstGltf, rows[i].GltfToThreeDs());
+    }
+    if (worstGltf > 0) {
+        std::printf("- glTF path against the 3DS path, CPU time per model face, dense figures: at "
+                    "most %.2f times (at most %.1f): %s\n",
+                    worstGltf, kMaxGltfToThreeDs, Verdict(worstGltf <= kMaxGltfToThreeDs));
+    }
+    const Row& anims16 = rows[5];
+    const Row& anims64 = rows[6];
+    if (anims16.gltfSeconds > 0 && anims64.gltfSeconds > 0) {
+        const double growth = anims64.gltfSeconds / anims16.gltfSeconds;
+        std::printf("- glTF path with 4 times the keyframes x parts (64 x her animations against "
+                    "16 x): %.2f times the time (at most %.1f), %.3f µs per added keyframe x "
+                    "part: %s\n",
+                    growth, kMaxGrowthFor4TimesTheAnimations,
+                    (anims64.gltfSeconds - anims16.gltfSeconds) /
+                        (anims64.keyframeParts - anims16.keyframeParts) * kMega,
+                    Verdict(growth <= kMaxGrowthFor4TimesTheAnimations));
     }
     bool withinMemory = true;
     bool measured = false;

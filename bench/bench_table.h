@@ -4,8 +4,8 @@
 // output, one row per benchmark level, followed by the targets met or missed.
 //
 // It reads the benchmarks by name, "<kind>/<level>", with the kinds "load",
-// "convert", "write" and "run" (tarvik_bench.cpp), and takes the median of
-// the repetitions when there are several.
+// "convert", "write", "3ds", "gltf" and "run" (tarvik_bench.cpp), and takes
+// the median of the repetitions when there are several.
 
 #include <benchmark/benchmark.h>
 #include <map>

@@ -1,8 +1,12 @@
-// Benchmarks on the levels of bench_levels.h, four per level:
+// Benchmarks on the levels of bench_levels.h, six per level:
 //   load/<level>     LoadLevel from the page cache, in level bytes per second
 //   convert/<level>  ConvertModel into a fresh database, time per run
 //   write/<level>    WriteDatabase3ds of the converted scene to a file, in
 //                    output bytes per second
+//   3ds/<level>      the whole 3DS path after loading (conversion, bitmaps,
+//                    writing), CPU time per run
+//   gltf/<level>     the whole glTF path after loading (the scene, the GLB
+//                    bytes, writing), CPU time per run
 //   run/<level>      the built program on the level, alternated with
 //                    `cat level > /dev/null` in every iteration; its peak
 //                    resident memory from GNU time's %M (/usr/bin/time)
@@ -32,9 +36,12 @@
 #include "bench/bench_levels.h"
 #include "bench/bench_table.h"
 #include "convert/body_parts.h"
+#include "convert/character_scene.h"
 #include "convert/conversion_context.h"
+#include "convert/gltf/gltf_writer.h"
 #include "convert/level_checks.h"
 #include "convert/model_assembly.h"
+#include "level/animation_decoder.h"
 #include "level/level_reader.h"
 #include "toolkit3ds/database_writer.h"
 #include "toolkit3ds/errors.h"
@@ -68,6 +75,20 @@ double ModelFaces(const LevelData& level) {
                  static_cast<double>(mesh.texturedTriangles.size() + mesh.colouredTriangles.size());
     }
     return faces;
+}
+
+// Keyframes times joints of her animations, the glTF path's animation work.
+double KeyframeParts(const LevelData& level) {
+    const SkeletonResult skeleton = DecodePlayerSkeleton(level);
+    if (!skeleton.skeleton) {
+        return 0;
+    }
+    double keyframes = 0;
+    for (const DecodedAnimation& animation :
+         DecodePlayerAnimations(level, *skeleton.skeleton).animations) {
+        keyframes += static_cast<double>(animation.keyframes.size());
+    }
+    return keyframes * kSkeletonMeshCount;
 }
 
 // Empties the working directory. Every run writes into an empty directory:
@@ -106,6 +127,24 @@ std::unique_ptr<Database3ds> Convert(LevelData& level) {
     return db;
 }
 
+// Runs `run` on the level in every iteration, each time on a fresh copy of
+// its meshes (a conversion writes into their faces) in an empty directory.
+template <typename Run>
+void EachOnFreshMeshes(benchmark::State& state, LevelData& level, Run run) {
+    const std::vector<MeshRecord> meshes = level.meshes;
+    for (auto _ : state) {
+        state.PauseTiming();
+        level.meshes = meshes;
+        RemoveOutputs();
+        state.ResumeTiming();
+        if (!run()) {
+            state.SkipWithError("the conversion failed");
+            break;
+        }
+    }
+    state.counters["faces"] = ModelFaces(level);
+}
+
 void BenchLoad(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         const LevelLoadResult loaded = LoadLevel(path);
@@ -124,24 +163,46 @@ void BenchConvert(benchmark::State& state, const std::string& path) {
     if (!LoadForConversion(state, path, loaded)) {
         return;
     }
-    LevelData& level = loaded.level;
-    const std::vector<MeshRecord> meshes = level.meshes;
-    for (auto _ : state) {
-        state.PauseTiming();
-        level.meshes = meshes;
-        RemoveOutputs();
-        state.ResumeTiming();
-        std::unique_ptr<Database3ds> db = Convert(level);
+    EachOnFreshMeshes(state, loaded.level, [&] {
+        std::unique_ptr<Database3ds> db = Convert(loaded.level);
         state.PauseTiming();
         const bool failed = ErrorPending3ds;
         ReleaseDatabase3ds(db);
         state.ResumeTiming();
-        if (failed) {
-            state.SkipWithError("the conversion raised a toolkit error");
-            break;
-        }
+        return !failed;
+    });
+}
+
+void BenchThreeDsPath(benchmark::State& state, const std::string& path) {
+    LevelLoadResult loaded;
+    if (!LoadForConversion(state, path, loaded)) {
+        return;
     }
-    state.counters["faces"] = ModelFaces(level);
+    EachOnFreshMeshes(state, loaded.level, [&] {
+        std::unique_ptr<Database3ds> db = Convert(loaded.level);
+        File3ds* file = OpenFile3ds(kWrittenFile, "w");
+        WriteDatabase3ds(file, db.get());
+        CloseAllFiles3ds();
+        ReleaseDatabase3ds(db);
+        return !ErrorPending3ds;
+    });
+}
+
+void BenchGltfPath(benchmark::State& state, const std::string& path) {
+    LevelLoadResult loaded;
+    if (!LoadForConversion(state, path, loaded)) {
+        return;
+    }
+    EachOnFreshMeshes(state, loaded.level, [&] {
+        ConversionContext context(loaded.level);
+        CharacterScene scene;
+        if (!BuildCharacterScene(context, scene)) {
+            return false;
+        }
+        const std::vector<uint8_t> bytes = EncodeGlb(scene, "bench");
+        return !bytes.empty() && WriteFileReplacing(kGltfFileName, bytes) == 0;
+    });
+    state.counters["keyframe_parts"] = KeyframeParts(loaded.level);
 }
 
 void BenchWrite(benchmark::State& state, const std::string& path) {
@@ -302,6 +363,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("convert/" + name).c_str(), BenchConvert, path)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("write/" + name).c_str(), BenchWrite, path)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("3ds/" + name).c_str(), BenchThreeDsPath, path)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("gltf/" + name).c_str(), BenchGltfPath, path)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("run/" + name).c_str(), BenchRun, tarvik, path)
             ->Unit(benchmark::kMillisecond)

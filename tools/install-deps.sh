@@ -6,8 +6,9 @@
 #                                 nlohmann-json, stb)
 #   tools/install-deps.sh test    build, plus GoogleTest for the test suite
 #   tools/install-deps.sh ci      test, plus what .ci/run uses: clang and libFuzzer,
-#                                 valgrind, assimp, the s390x cross compiler and
-#                                 qemu, GoogleTest's sources, Google Benchmark, and
+#                                 valgrind, assimp, Blender (with numpy, which its
+#                                 glTF importer needs), the s390x cross compiler
+#                                 and qemu, GoogleTest's sources, Google Benchmark, and
 #                                 node with the Khronos glTF validator (npm package
 #                                 gltf-validator, into build/gltf-validator)
 #
@@ -16,7 +17,7 @@ set -eu
 
 build="cmake make g++ libtinygltf-dev nlohmann-json3-dev libstb-dev"
 test="$build libgtest-dev libgmock-dev"
-ci="$test clang lld libclang-rt-14-dev valgrind assimp-utils nodejs qemu-user g++-s390x-linux-gnu googletest libbenchmark-dev diffutils"
+ci="$test clang lld libclang-rt-14-dev valgrind assimp-utils blender python3-numpy nodejs qemu-user g++-s390x-linux-gnu googletest libbenchmark-dev diffutils"
 
 validator_version=2.0.0-dev.3.10
 
