@@ -106,14 +106,12 @@ int RunGltfConversion(LevelData& level, const char* levelPath) {
         return EndWithToolkitErrors();
     }
 
-    std::vector<uint8_t> bytes;
+    int errorNumber = 0;
     try {
-        bytes = EncodeGlb(scene, GeneratorName());
+        errorNumber = WriteGlbFile(scene, GeneratorName(), kGltfFileName);
     } catch (const std::bad_alloc&) {
-        RecordFailure(context, kGltfFileName, ENOMEM);
-        return EndWithFailure(context.failure);
+        errorNumber = ENOMEM;
     }
-    const int errorNumber = bytes.empty() ? EINVAL : WriteFileReplacing(kGltfFileName, bytes);
     if (errorNumber != 0) {
         RecordFailure(context, kGltfFileName, errorNumber);
         return EndWithFailure(context.failure);

@@ -199,8 +199,7 @@ void BenchGltfPath(benchmark::State& state, const std::string& path) {
         if (!BuildCharacterScene(context, scene)) {
             return false;
         }
-        const std::vector<uint8_t> bytes = EncodeGlb(scene, "bench");
-        return !bytes.empty() && WriteFileReplacing(kGltfFileName, bytes) == 0;
+        return WriteGlbFile(scene, "bench", kGltfFileName) == 0;
     });
     state.counters["keyframe_parts"] = KeyframeParts(loaded.level);
 }

@@ -130,16 +130,24 @@ bool IsZero(const Float3& v) {
     return v[0] == 0 && v[1] == 0 && v[2] == 0;
 }
 
-// Level normals mapped like positions; a zero normal takes the normal of a
-// face that uses its vertex, or +Y when no face with an area does.
+// Level normals mapped like positions; a zero or missing normal takes the
+// normal of a face that uses its vertex, or +Y when no face with an area does.
 std::vector<Float3> SceneNormals(const MeshRecord& levelMesh, const Mesh3ds& record,
                                  const std::vector<uint16_t>& levelVertices,
                                  const std::vector<Float3>& positions) {
     std::vector<Float3> normals(positions.size());
+    bool zero = false;
     for (size_t i = 0; i < normals.size(); ++i) {
-        const Vertex16& n = levelMesh.normals[levelVertices[i]];
-        normals[i] = UnitVector({-static_cast<double>(n.x), -static_cast<double>(n.y),
-                                 static_cast<double>(n.z)});
+        // The level checks cover only the normals that decide a face's winding.
+        if (levelVertices[i] < levelMesh.normals.size()) {
+            const Vertex16& n = levelMesh.normals[levelVertices[i]];
+            normals[i] = UnitVector({-static_cast<double>(n.x), -static_cast<double>(n.y),
+                                     static_cast<double>(n.z)});
+        }
+        zero = zero || IsZero(normals[i]);
+    }
+    if (!zero) {
+        return normals;
     }
     for (const Face3ds& face : record.faces) {
         const std::array<uint16_t, 3> corners = {face.vertexA, face.vertexB, face.vertexC};

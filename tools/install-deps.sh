@@ -2,9 +2,10 @@
 # Installs the Debian packages a task needs, and only those that are missing.
 #
 #   tools/install-deps.sh build   the program and the sample level: cmake, make, g++,
-#                                 and the glTF writer's header libraries (tinygltf,
-#                                 nlohmann-json, stb)
-#   tools/install-deps.sh test    build, plus GoogleTest for the test suite
+#                                 and the glTF writer's header libraries
+#                                 (nlohmann-json, stb)
+#   tools/install-deps.sh test    build, plus GoogleTest for the test suite and
+#                                 tinygltf, with which the tests read glTF files
 #   tools/install-deps.sh ci      test, plus what .ci/run uses: clang and libFuzzer,
 #                                 valgrind, assimp, Blender (with numpy, which its
 #                                 glTF importer needs), the s390x cross compiler
@@ -15,8 +16,8 @@
 # Runs apt-get as root, or through sudo when that is available.
 set -eu
 
-build="cmake make g++ libtinygltf-dev nlohmann-json3-dev libstb-dev"
-test="$build libgtest-dev libgmock-dev"
+build="cmake make g++ nlohmann-json3-dev libstb-dev"
+test="$build libgtest-dev libgmock-dev libtinygltf-dev"
 ci="$test clang lld libclang-rt-14-dev valgrind assimp-utils blender python3-numpy nodejs qemu-user g++-s390x-linux-gnu googletest libbenchmark-dev diffutils"
 
 validator_version=2.0.0-dev.3.10

@@ -15,18 +15,20 @@
 // number goes into the binary chunk little-endian, whatever the host.
 
 #include <cstdint>
-#include <span>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "convert/character_scene.h"
 
-// The GLB file's bytes, naming generator as the program that wrote it.
-// Throws std::bad_alloc when memory runs out; any other failure (a texture
-// that cannot be encoded) gives an empty result.
-std::vector<uint8_t> EncodeGlb(const CharacterScene& scene, const std::string& generator);
+// Writes the scene as one GLB file at path, naming generator as the program
+// that wrote it, through WriteFileReplacing. Returns 0, or the error number
+// of the failure: EINVAL when a texture cannot be encoded, otherwise the
+// file system's. Throws std::bad_alloc when memory runs out.
+int WriteGlbFile(const CharacterScene& scene, const std::string& generator, const std::string& path);
 
-// Writes the bytes to path: into a new file beside it, renamed over path only
-// once complete, so that path never holds a partial file. Returns 0, or the
-// error number of the failure (the new file is then removed).
-int WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);
+// Creates a new file beside path, has fill(fd) write it (returning 0 or an
+// error number) and renames it over path only once it is complete and
+// closed, so that path never holds a partial file. Returns 0, or the error
+// number of the failure (the new file is then removed).
+int WriteFileReplacing(const std::string& path, const std::function<int(int fd)>& fill);

@@ -1,3 +1,6 @@
+// The library's implementation, with stb_image for the PNG images.
+#define STB_IMAGE_IMPLEMENTATION
+#define TINYGLTF_IMPLEMENTATION
 #include "tests/support/gltf_file.h"
 
 #include <bit>
@@ -5,29 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
-
 namespace {
-
-bool DecodePng(tinygltf::Image* image, const int, std::string* error, std::string*, int, int,
-               const unsigned char* bytes, int size, void*) {
-    int width = 0, height = 0, components = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes, size, &width, &height, &components, 0);
-    if (pixels == nullptr) {
-        *error = "PNG not decoded";
-        return false;
-    }
-    image->width = width;
-    image->height = height;
-    image->component = components;
-    image->bits = 8;
-    image->pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
-    image->image.assign(pixels, pixels + size_t(width) * size_t(height) * size_t(components));
-    stbi_image_free(pixels);
-    return true;
-}
 
 std::array<double, 9> RotationOf(const std::vector<double>& q) {
     const double x = q[0], y = q[1], z = q[2], w = q[3];
@@ -70,7 +51,6 @@ std::vector<double> ChannelValue(const tinygltf::Model& model, const tinygltf::A
 
 tinygltf::Model LoadGlb(const std::string& path) {
     tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(DecodePng, nullptr);
     tinygltf::Model model;
     std::string error, warning;
     EXPECT_TRUE(loader.LoadBinaryFromFile(&model, &error, &warning, path)) << error;
