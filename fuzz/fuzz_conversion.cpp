@@ -1,17 +1,18 @@
 // Level bytes -> ReadLevel -> CheckLevelForConversion -> the whole run
-// sequence, once for the 3DS scene and once, from a fresh read, for the glTF
-// file, writing into a scratch directory that is made once per process and
+// sequence for the 3DS scene, then, from a fresh read, the glTF scene and file,
+// writing into a scratch directory that is made once per process and
 // becomes the working directory (so give libFuzzer absolute paths).
 //
 // A level that passes the checks must convert with exit code 0. The one other
 // accepted end of the 3DS run is the toolkit's ERR_INVALID_DATA, alone, for a
-// level that gives a body part no vertices. The glTF run must end with 0
-// whatever its skeleton and animations hold (damage only gives warnings). Any
-// other end aborts, so that libFuzzer keeps the input.
+// level that gives a body part no vertices. The glTF scene must be built and
+// written whatever its skeleton and animations hold (damage only gives
+// warnings). Any other end aborts, so that libFuzzer keeps the input.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -22,6 +23,9 @@
 
 #include "app/run_sequence.h"
 #include "convert/body_parts.h"
+#include "convert/character_scene.h"
+#include "convert/conversion_context.h"
+#include "convert/gltf/gltf_writer.h"
 #include "convert/level_checks.h"
 #include "level/level_reader.h"
 #include "toolkit3ds/errors.h"
@@ -70,16 +74,16 @@ bool HasPartWithoutVertices(const LevelData& level) {
     return false;
 }
 
-// Runs a conversion with standard error sent to /dev/null, for a level
-// whose messages are expected and would only flood the log. (A crash report
-// in such a run is lost too; the input is still kept for a replay.)
-template <typename Run> int RunQuietly(Run run) {
+// Runs the conversion with standard error sent to /dev/null, for a level
+// whose toolkit message is expected and would only flood the log. (A crash
+// report in such a run is lost too; the input is still kept for a replay.)
+int RunConversionQuietly(LevelData& level) {
     std::fflush(stderr);
     const int saved = dup(STDERR_FILENO);
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDERR_FILENO);
     close(null);
-    const int exitCode = run();
+    const int exitCode = RunConversion(level);
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(saved);
@@ -102,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const bool emptyPart = HasPartWithoutVertices(loaded.level);
-    const int exitCode = emptyPart ? RunQuietly([&] { return RunConversion(loaded.level); })
-                                   : RunConversion(loaded.level);
+    const int exitCode =
+        emptyPart ? RunConversionQuietly(loaded.level) : RunConversion(loaded.level);
     EmptyScratch();
     if (exitCode != 0 &&
         !(exitCode == kToolkitErrorExit && emptyPart && OnlyErrorIs(ERR_INVALID_DATA))) {
@@ -113,13 +117,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The 3DS run marked and renumbered the level's faces: read it afresh.
+    // The glTF run's steps are called directly, so that its warnings need no
+    // silencing and a crash report is never lost.
     LevelLoadResult again = ReadLevel(std::span(data, size));
-    const int gltfExitCode =
-        RunQuietly([&] { return RunGltfConversion(again.level, "fuzz.qlv"); });
+    ConversionContext context(again.level);
+    CharacterScene scene;
+    const bool built = BuildCharacterScene(context, scene);
+    const int written = built ? WriteGlbFile(scene, "fuzz", kGltfFileName) : -1;
     EmptyScratch();
-    if (gltfExitCode != 0) {
-        std::fprintf(stderr, "a level that passed the checks ended the glTF run with exit code %d\n",
-                     gltfExitCode);
+    if (written != 0) {
+        std::fprintf(stderr, "a level that passed the checks ended the glTF run: %s\n",
+                     built ? std::strerror(written) : "the scene could not be built");
         std::abort();
     }
     return 0;
