@@ -18,12 +18,12 @@
 #include "tools/levelbuilder/level_builder.h"
 
 struct BenchLevel {
-    std::string_view name;  // file name without ".qlv"
-    std::string_view label; // what the level holds, for the table
-    int split = 1;          // each body part face becomes split x split faces
-    size_t bulkMeshes = 0;  // other meshes added after the sample's
-    size_t bulkRooms = 0;   // rooms added after the sample's
-    uint64_t fillTo = 0;    // texture pages are added until the file has this many bytes
+    std::string_view name;   // file name without ".qlv"
+    std::string_view label;  // what the level holds, for the table
+    int split = 1;           // each body part face becomes split x split faces
+    size_t bulkMeshes = 0;   // other meshes added after the sample's
+    size_t bulkRooms = 0;    // rooms added after the sample's
+    uint64_t fillTo = 0;     // texture pages are added until the file has this many bytes
     int animationCopies = 1; // her animations repeated this many times, each with its own frames
 };
 

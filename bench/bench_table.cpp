@@ -18,7 +18,7 @@ constexpr double kMaxRatioToCat = 1.0;
 constexpr double kMaxMicrosecondsPerFace = 1.0;
 constexpr double kMaxGrowthFor16TimesTheFaces = 17.0;
 constexpr double kMinWriteBytesPerSecond = 1e9;
-constexpr double kMaxGltfToThreeDs = 1.5;          // CPU time per model face
+constexpr double kMaxGltfToThreeDs = 1.5;                // CPU time per model face
 constexpr double kMaxGrowthFor4TimesTheAnimations = 4.4; // linear, with 10% to spare
 
 double Seconds(const benchmark::BenchmarkReporter::Run& run) {
@@ -149,18 +149,18 @@ void BenchTable::Finalize() {
         "| glTF / 3DS |\n");
     std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
     for (const Row& row : rows) {
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
-                    row.label.c_str(), Cell(row.fileBytes / kMega, 1).c_str(),
-                    Cell(row.faces, 0).c_str(), Cell(row.loadBytesPerSecond / kMega, 0).c_str(),
-                    Cell(row.faces > 0 ? row.convertSeconds / row.faces * kMega : 0, 3).c_str(),
-                    Cell(row.writeBytesPerSecond / kMega, 0).c_str(),
-                    Cell(row.runSeconds * 1e3, 2).c_str(), Cell(row.catSeconds * 1e3, 2).c_str(),
-                    Cell(row.RatioToCat(), 2).c_str(),
-                    row.runSeconds > 0 ? Fixed(row.MicrosecondsPerFaceBeyondCat(), 3).c_str() : "-",
-                    Cell(row.peakBytes / kMega, 1).c_str(),
-                    Cell(row.fileBytes > 0 ? row.MemoryLimit() / kMega : 0, 1).c_str(),
-                    Cell(row.keyframeParts, 0).c_str(), Cell(row.threeDsSeconds * 1e3, 2).c_str(),
-                    Cell(row.gltfSeconds * 1e3, 2).c_str(), Cell(row.GltfToThreeDs(), 2).c_str());
+        std::printf(
+            "| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
+            row.label.c_str(), Cell(row.fileBytes / kMega, 1).c_str(), Cell(row.faces, 0).c_str(),
+            Cell(row.loadBytesPerSecond / kMega, 0).c_str(),
+            Cell(row.faces > 0 ? row.convertSeconds / row.faces * kMega : 0, 3).c_str(),
+            Cell(row.writeBytesPerSecond / kMega, 0).c_str(), Cell(row.runSeconds * 1e3, 2).c_str(),
+            Cell(row.catSeconds * 1e3, 2).c_str(), Cell(row.RatioToCat(), 2).c_str(),
+            row.runSeconds > 0 ? Fixed(row.MicrosecondsPerFaceBeyondCat(), 3).c_str() : "-",
+            Cell(row.peakBytes / kMega, 1).c_str(),
+            Cell(row.fileBytes > 0 ? row.MemoryLimit() / kMega : 0, 1).c_str(),
+            Cell(row.keyframeParts, 0).c_str(), Cell(row.threeDsSeconds * 1e3, 2).c_str(),
+            Cell(row.gltfSeconds * 1e3, 2).c_str(), Cell(row.GltfToThreeDs(), 2).c_str());
     }
 
     // The rows as kBenchLevels orders them.

@@ -129,8 +129,7 @@ std::unique_ptr<Database3ds> Convert(LevelData& level) {
 
 // Runs `run` on the level in every iteration, each time on a fresh copy of
 // its meshes (a conversion writes into their faces) in an empty directory.
-template <typename Run>
-void EachOnFreshMeshes(benchmark::State& state, LevelData& level, Run run) {
+template <typename Run> void EachOnFreshMeshes(benchmark::State& state, LevelData& level, Run run) {
     const std::vector<MeshRecord> meshes = level.meshes;
     for (auto _ : state) {
         state.PauseTiming();

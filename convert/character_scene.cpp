@@ -113,7 +113,8 @@ Rigid Relative(const Rigid& parent, const Rigid& child) {
 
 // A level position or offset in scene axes and metres.
 Float3 ScenePoint(double x, double y, double z) {
-    return {static_cast<float>(-x * kMetresPerLevelUnit), static_cast<float>(-y * kMetresPerLevelUnit),
+    return {static_cast<float>(-x * kMetresPerLevelUnit),
+            static_cast<float>(-y * kMetresPerLevelUnit),
             static_cast<float>(z * kMetresPerLevelUnit)};
 }
 
@@ -141,8 +142,8 @@ std::vector<Float3> SceneNormals(const MeshRecord& levelMesh, const Mesh3ds& rec
         // The level checks cover only the normals that decide a face's winding.
         if (levelVertices[i] < levelMesh.normals.size()) {
             const Vertex16& n = levelMesh.normals[levelVertices[i]];
-            normals[i] = UnitVector({-static_cast<double>(n.x), -static_cast<double>(n.y),
-                                     static_cast<double>(n.z)});
+            normals[i] = UnitVector(
+                {-static_cast<double>(n.x), -static_cast<double>(n.y), static_cast<double>(n.z)});
         }
         zero = zero || IsZero(normals[i]);
     }
@@ -194,7 +195,8 @@ uint32_t SceneMaterialIndex(ConversionContext& context, CharacterScene& scene,
             ColourMaterialDiffuse(context.level.palette[static_cast<uint8_t>(number)]);
         const auto linear = [](float component) {
             const double srgb = ColorByte3ds(component) / 255.0;
-            const double value = srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
+            const double value =
+                srgb <= 0.04045 ? srgb / 12.92 : std::pow((srgb + 0.055) / 1.055, 2.4);
             return static_cast<float>(value);
         };
         material.linearColour = {linear(diffuse.red), linear(diffuse.green), linear(diffuse.blue)};
@@ -296,7 +298,8 @@ std::array<int32_t, kBodyPartCount> PartParents(const std::optional<PlayerSkelet
             parents[part] = skeleton->joints[part].parent + 1;
         }
         for (size_t part = kFirstPonytailPart; part < kBodyPartCount; ++part) {
-            parents[part] = static_cast<int32_t>(part == kFirstPonytailPart ? kHeadPart : part - 1) + 1;
+            parents[part] =
+                static_cast<int32_t>(part == kFirstPonytailPart ? kHeadPart : part - 1) + 1;
         }
     }
     return parents;

@@ -58,8 +58,8 @@ struct SceneMaterial {
 };
 
 struct ScenePrimitive {
-    uint32_t material = 0;          // index into CharacterScene::materials
-    std::vector<uint16_t> indices;  // three per triangle
+    uint32_t material = 0;         // index into CharacterScene::materials
+    std::vector<uint16_t> indices; // three per triangle
 };
 
 struct SceneMesh {
@@ -71,15 +71,15 @@ struct SceneMesh {
 
 struct SceneNode {
     std::string name;
-    int32_t parent = -1;                  // node index, below this node's own; -1 for the root
-    std::array<double, 3> translation{};  // rest transform, relative to the parent
+    int32_t parent = -1;                 // node index, below this node's own; -1 for the root
+    std::array<double, 3> translation{}; // rest transform, relative to the parent
     std::array<double, 4> rotation{0, 0, 0, 1};
-    std::optional<SceneMesh> mesh;        // none for the root and parts without faces
+    std::optional<SceneMesh> mesh; // none for the root and parts without faces
 };
 
 struct SceneAnimation {
-    std::string name;          // "Anim %03d" with the level's animation index
-    std::vector<float> times;  // seconds, one per keyframe, increasing
+    std::string name;                     // "Anim %03d" with the level's animation index
+    std::vector<float> times;             // seconds, one per keyframe, increasing
     std::vector<Float3> rootTranslations; // of joint 0, one per keyframe
     // Per joint (0-14), one rotation per keyframe.
     std::array<std::vector<Float4>, kSkeletonMeshCount> rotations;

@@ -342,8 +342,7 @@ bool BuildSteps(ConversionContext& context, Database3ds* db, MeshRecord& levelMe
     }
 
     SplitCorners(levelMesh, mesh, levelVertices);
-    return BuildFaces(context, levelMesh, mesh) &&
-           BuildMaterialGroups(context, levelMesh, mesh);
+    return BuildFaces(context, levelMesh, mesh) && BuildMaterialGroups(context, levelMesh, mesh);
 }
 
 } // namespace

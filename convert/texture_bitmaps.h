@@ -45,8 +45,7 @@ std::string TextureBitmapName(uint32_t textureNumber);
 // area cannot be made or its file cannot be created, written or closed; the
 // failure (the file name and the error) is then recorded in the context and
 // no partly written file is left.
-const TextureArea* GetTextureArea(ConversionContext& context, uint32_t textureNumber,
-                                  int32_t kind);
+const TextureArea* GetTextureArea(ConversionContext& context, uint32_t textureNumber, int32_t kind);
 
 // Builds the area of objectTextures[textureNumber] of level, file name
 // included, from its first three corners when kind is kTriangleArea and from

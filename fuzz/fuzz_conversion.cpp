@@ -65,8 +65,8 @@ void EmptyScratch() {
 // empty because decoding stopped before it does not count.
 bool HasPartWithoutVertices(const LevelData& level) {
     for (const BodyPart& part : kBodyParts) {
-        const bool decoded = !level.meshDecodingStop.has_value() ||
-                             part.meshNumber < *level.meshDecodingStop;
+        const bool decoded =
+            !level.meshDecodingStop.has_value() || part.meshNumber < *level.meshDecodingStop;
         if (decoded && level.meshes[part.meshNumber].vertices.empty()) {
             return true;
         }
@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         EnterScratch();
     }
     LevelLoadResult loaded = ReadLevel(std::span(data, size));
-    if (loaded.status != LevelLoadStatus::Loaded || !CheckLevelForConversion(loaded.level).empty()) {
+    if (loaded.status != LevelLoadStatus::Loaded ||
+        !CheckLevelForConversion(loaded.level).empty()) {
         return 0;
     }
     const bool emptyPart = HasPartWithoutVertices(loaded.level);
@@ -111,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EmptyScratch();
     if (exitCode != 0 &&
         !(exitCode == kToolkitErrorExit && emptyPart && OnlyErrorIs(ERR_INVALID_DATA))) {
-        std::fprintf(stderr, "a level that passed the checks ended the conversion with exit code %d\n",
+        std::fprintf(stderr,
+                     "a level that passed the checks ended the conversion with exit code %d\n",
                      exitCode);
         std::abort();
     }

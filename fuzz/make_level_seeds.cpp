@@ -1,10 +1,9 @@
 // Writes the seed corpus of the level fuzz targets into a directory that
 // exists: valid levels made with the level builder (the sample, a small
-// character with a skeleton and two animations but no texture pages, the same with one page and textured
-// faces, and a level with an entry in every block), every level cut in the
-// middle of each of its blocks, and single-field corruptions: counts set to
-// 0, one more, and all ones, and mesh pointers sent past the mesh words,
-// round the 32-bit range and onto odd bytes.
+// character with a skeleton and two animations but no texture pages, the same with one page and
+// textured faces, and a level with an entry in every block), every level cut in the middle of each
+// of its blocks, and single-field corruptions: counts set to 0, one more, and all ones, and mesh
+// pointers sent past the mesh words, round the 32-bit range and onto odd bytes.
 
 #include <cctype>
 #include <cerrno>
@@ -100,8 +99,8 @@ public:
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = (directory_ / (name + ".qlv")).string();
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        const bool written = file != nullptr &&
-                             std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        const bool written =
+            file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         if (file == nullptr || std::fclose(file) != 0 || !written) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
             failed_ = true;
@@ -141,10 +140,10 @@ void WriteCountCorruptions(SeedWriter& out, const std::string& name, const Built
         const std::string prefix = name + "-" + FileNamePart(block.name);
         std::vector<uint8_t> bytes = built.bytes;
         if (block.size == 2) {
-            const uint16_t count = static_cast<uint16_t>(bytes[block.offset] |
-                                                         bytes[block.offset + 1] << 8);
-            for (const uint16_t value : {uint16_t{0}, static_cast<uint16_t>(count + 1),
-                                         uint16_t{0xFFFF}}) {
+            const uint16_t count =
+                static_cast<uint16_t>(bytes[block.offset] | bytes[block.offset + 1] << 8);
+            for (const uint16_t value :
+                 {uint16_t{0}, static_cast<uint16_t>(count + 1), uint16_t{0xFFFF}}) {
                 PatchU16(bytes, block.offset, value);
                 out.Write(prefix + "-" + std::to_string(value), bytes);
             }
@@ -186,8 +185,8 @@ int main(int argc, char** argv) {
     out.Write("small-textured", BuildLevel(SmallTexturedCharacter()).bytes);
     const BuiltLevel small = BuildLevel(SmallCharacter());
     const BuiltLevel everyBlock = BuildLevel(EveryBlockLevel(0));
-    for (const auto& [name, built] : {std::pair<std::string, const BuiltLevel&>{"small", small},
-                                      {"every-block", everyBlock}}) {
+    for (const auto& [name, built] :
+         {std::pair<std::string, const BuiltLevel&>{"small", small}, {"every-block", everyBlock}}) {
         out.Write(name, built.bytes);
         WriteTruncations(out, name, built);
         WriteCountCorruptions(out, name, built);

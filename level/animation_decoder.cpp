@@ -85,9 +85,9 @@ AnimationDecodeResult DecodePlayerAnimations(const LevelData& level,
     const uint32_t count = static_cast<uint32_t>(level.animations.size() / kAnimationBytes);
     const uint32_t end = std::min(skeleton.animationEnd, count);
     if (skeleton.firstAnimation >= count && count > 0) {
-        result.warnings.push_back("her first animation " +
-                                  std::to_string(skeleton.firstAnimation) + " is past the " +
-                                  std::to_string(count) + " animations of the level");
+        result.warnings.push_back("her first animation " + std::to_string(skeleton.firstAnimation) +
+                                  " is past the " + std::to_string(count) +
+                                  " animations of the level");
     }
     const uint64_t frameWords = level.frames.size();
     uint64_t wordBudget = 2 * frameWords + kKeyframeWordAllowance;
@@ -95,10 +95,9 @@ AnimationDecodeResult DecodePlayerAnimations(const LevelData& level,
     for (uint32_t index = skeleton.firstAnimation; index < end; ++index) {
         const AnimationRecord record = ReadAnimationRecord(level.animations, index);
         if (record.frameEnd < record.frameStart) {
-            result.warnings.push_back(Damaged(index, "its frame end " +
-                                                         std::to_string(record.frameEnd) +
-                                                         " is below its frame start " +
-                                                         std::to_string(record.frameStart)));
+            result.warnings.push_back(Damaged(
+                index, "its frame end " + std::to_string(record.frameEnd) +
+                           " is below its frame start " + std::to_string(record.frameStart)));
             continue;
         }
         if (record.frameRate == 0) {
@@ -114,11 +113,11 @@ AnimationDecodeResult DecodePlayerAnimations(const LevelData& level,
         const uint64_t first = record.frameOffset / 2;
         const uint64_t words = keyframeCount * record.frameSize;
         if (first + words > frameWords) {
-            result.warnings.push_back(Damaged(
-                index, std::to_string(keyframeCount) + " keyframes of " +
-                           std::to_string(record.frameSize) + " words from word " +
-                           std::to_string(first) + " run past the " + std::to_string(frameWords) +
-                           " frame words"));
+            result.warnings.push_back(
+                Damaged(index, std::to_string(keyframeCount) + " keyframes of " +
+                                   std::to_string(record.frameSize) + " words from word " +
+                                   std::to_string(first) + " run past the " +
+                                   std::to_string(frameWords) + " frame words"));
             continue;
         }
         if (words > wordBudget) {
@@ -137,10 +136,10 @@ AnimationDecodeResult DecodePlayerAnimations(const LevelData& level,
             std::optional<Keyframe> keyframe =
                 DecodeKeyframe(level.frames, first + k * record.frameSize, record.frameSize);
             if (!keyframe) {
-                result.warnings.push_back(Damaged(
-                    index, "the rotations of keyframe " + std::to_string(k) +
-                               " need more than its " + std::to_string(record.frameSize) +
-                               " words"));
+                result.warnings.push_back(
+                    Damaged(index, "the rotations of keyframe " + std::to_string(k) +
+                                       " need more than its " + std::to_string(record.frameSize) +
+                                       " words"));
                 break;
             }
             animation.keyframes.push_back(*keyframe);

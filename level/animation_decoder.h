@@ -54,7 +54,7 @@ struct DecodedAnimation {
 
 struct AnimationDecodeResult {
     std::vector<DecodedAnimation> animations; // in level order
-    std::vector<std::string> warnings; // one line per skipped animation, e.g.
+    std::vector<std::string> warnings;        // one line per skipped animation, e.g.
                                        // "animation 12 is damaged (its frame rate is 0); skipped"
 };
 

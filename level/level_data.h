@@ -97,7 +97,7 @@ struct LevelData {
     LevelArray<uint8_t> texturePages16; // pages of kPageBytes16, raw
     std::vector<RoomRecord> rooms;
     LevelArray<uint16_t> floorData;
-    std::vector<MeshRecord> meshes;     // indexed by mesh number
+    std::vector<MeshRecord> meshes; // indexed by mesh number
     // The mesh at which decoding stopped because its data left the mesh words;
     // it and every later record are empty. None when every mesh was decoded.
     std::optional<size_t> meshDecodingStop;

@@ -71,8 +71,7 @@ SkeletonResult DecodePlayerSkeleton(const LevelData& level) {
         const uint32_t flags = static_cast<uint32_t>(MeshTreeEntry(level.meshTrees, node));
         if ((flags & 1) != 0) {
             if (stack.empty()) {
-                result.problem =
-                    "her mesh tree pops an empty stack at mesh " + std::to_string(k);
+                result.problem = "her mesh tree pops an empty stack at mesh " + std::to_string(k);
                 return result;
             }
             parent = stack.back();
@@ -89,7 +88,8 @@ SkeletonResult DecodePlayerSkeleton(const LevelData& level) {
         parent = static_cast<int32_t>(k);
     }
 
-    const uint32_t animationCount = static_cast<uint32_t>(level.animations.size() / kAnimationBytes);
+    const uint32_t animationCount =
+        static_cast<uint32_t>(level.animations.size() / kAnimationBytes);
     skeleton.firstAnimation = her.firstAnimation;
     skeleton.animationEnd = animationCount;
     for (size_t i = 0; i < moveableCount; ++i) {

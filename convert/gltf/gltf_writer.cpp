@@ -207,7 +207,8 @@ void AddAnimations(const CharacterScene& scene, GltfBuilder& gltf) {
     const int fixedInput = gltf.AddFloats<float>(std::span(&kStart, 1), 0, true);
     std::array<int, kSkeletonMeshCount> fixedOutputs{};
     for (size_t j = 1; j < kSkeletonMeshCount; ++j) {
-        fixedOutputs[j] = gltf.AddFloats<Float3>(std::span(&scene.jointTranslations[j], 1), 0, false);
+        fixedOutputs[j] =
+            gltf.AddFloats<Float3>(std::span(&scene.jointTranslations[j], 1), 0, false);
     }
 
     for (const SceneAnimation& source : scene.animations) {
@@ -266,9 +267,9 @@ public:
     }
 
     void WriteU32(uint32_t value) {
-        const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                        static_cast<unsigned char>(value >> 16),
-                                        static_cast<unsigned char>(value >> 24)};
+        const unsigned char bytes[4] = {
+            static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
         Write(bytes, sizeof bytes);
     }
 

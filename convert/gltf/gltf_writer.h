@@ -25,7 +25,8 @@
 // that wrote it, through WriteFileReplacing. Returns 0, or the error number
 // of the failure: EINVAL when a texture cannot be encoded, otherwise the
 // file system's. Throws std::bad_alloc when memory runs out.
-int WriteGlbFile(const CharacterScene& scene, const std::string& generator, const std::string& path);
+int WriteGlbFile(const CharacterScene& scene, const std::string& generator,
+                 const std::string& path);
 
 // Creates a new file beside path, has fill(fd) write it (returning 0 or an
 // error number) and renames it over path only once it is complete and

@@ -122,7 +122,8 @@ TEST_F(GltfImporter, AssimpReadsHerHierarchyAndAnimations) {
     EXPECT_TRUE(info.out.find("    └╴Head (mesh") != std::string::npos) << info.out;
     EXPECT_TRUE(info.out.find("      └╴Ptail Top (mesh") != std::string::npos) << info.out;
     for (const BodyPart& part : kBodyParts) {
-        EXPECT_TRUE(info.out.find(std::string("╴") + part.name + " (mesh") != std::string::npos) << part.name;
+        EXPECT_TRUE(info.out.find(std::string("╴") + part.name + " (mesh") != std::string::npos)
+            << part.name;
     }
     for (const std::string& animation : animations) {
         EXPECT_TRUE(info.out.find("'" + animation + "'") != std::string::npos) << animation;
@@ -139,10 +140,12 @@ TEST_F(GltfImporter, BlenderImportsHerPartsParentsAndAnimations) {
         "numpy.bool = bool\n"
         "bpy.ops.wm.read_factory_settings(use_empty=True)\n"
         "bpy.ops.import_scene.gltf(filepath='KeshMesh.glb')\n"
-        "for o in bpy.data.objects: print('OBJECT', o.name, '<', o.parent.name if o.parent else '')\n"
+        "for o in bpy.data.objects: print('OBJECT', o.name, '<', o.parent.name if o.parent else "
+        "'')\n"
         "for a in bpy.data.actions: print('ACTION', a.name.rsplit('_', 1)[0])\n";
-    const ProcessResult run = RunProgram(
-        {"/usr/bin/env", "blender", "-b", "--factory-startup", "--python-expr", script}, dir.path());
+    const ProcessResult run =
+        RunProgram({"/usr/bin/env", "blender", "-b", "--factory-startup", "--python-expr", script},
+                   dir.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::set<std::string> objects, actions;
     std::istringstream lines(run.out);
@@ -154,10 +157,10 @@ TEST_F(GltfImporter, BlenderImportsHerPartsParentsAndAnimations) {
         }
     }
     std::set<std::string> expected = {"KeshMesh < "};
-    const char* parents[] = {"KeshMesh", "Hips",  "L Thigh", "L Calf", "Hips",       "R Thigh",
-                             "R Calf",   "Hips",  "Torso",   "R UpperArm", "R Forearm", "Torso",
-                             "L UpperArm", "L Forearm", "Torso", "Head", "Ptail Top", "Ptail 2",
-                             "Ptail 3",  "Ptail 4", "Ptail 5"};
+    const char* parents[] = {
+        "KeshMesh", "Hips",  "L Thigh",    "L Calf",    "Hips",    "R Thigh",    "R Calf",
+        "Hips",     "Torso", "R UpperArm", "R Forearm", "Torso",   "L UpperArm", "L Forearm",
+        "Torso",    "Head",  "Ptail Top",  "Ptail 2",   "Ptail 3", "Ptail 4",    "Ptail 5"};
     for (size_t part = 0; part < kBodyPartCount; ++part) {
         expected.insert(std::string(kBodyParts[part].name) + " < " + parents[part]);
     }

@@ -41,6 +41,20 @@ Mat Multiply(const Mat& a, const Mat& b) {
     return out;
 }
 
+Vec Minus(const Vec& a, const Vec& b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+
+Vec Cross(const Vec& a, const Vec& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Element i of an accessor of three-component vectors.
+Vec At(const std::vector<double>& values, double i) {
+    const size_t at = 3 * static_cast<size_t>(i);
+    return {values[at], values[at + 1], values[at + 2]};
+}
+
 Vec Times(const Mat& m, const Vec& v) {
     return {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
             m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
@@ -69,10 +83,10 @@ struct Rig {
 Vec Expected(const Rig& rig, const BuilderKeyframe& keyframe, size_t j, Vec v) {
     for (size_t k = j;; k = static_cast<size_t>(rig.parents[k])) {
         v = Times(JointRotation(keyframe.angles[k]), v);
-        const auto& offset = k == 0 ? std::array<int32_t, 3>{keyframe.rootOffset[0],
-                                                             keyframe.rootOffset[1],
-                                                             keyframe.rootOffset[2]}
-                                    : rig.tree[k - 1].offset;
+        const auto& offset =
+            k == 0 ? std::array<int32_t, 3>{keyframe.rootOffset[0], keyframe.rootOffset[1],
+                                            keyframe.rootOffset[2]}
+                   : rig.tree[k - 1].offset;
         for (size_t i = 0; i < 3; ++i) {
             v[i] += offset[i];
         }
@@ -93,8 +107,8 @@ LevelDescription RiggedLevel(const Rig& rig) {
     }
     const uint32_t others = AddAnimation(level, {rig.animations[0][0]}, 1);
     level.meshTrees = EncodeMeshTree(rig.tree);
-    level.moveables = EncodeMoveables({{3, 1, 20, 0, 0, static_cast<uint16_t>(others)},
-                                       {kPlayerObjectId, 15, 0, 0, 0, 0}});
+    level.moveables = EncodeMoveables(
+        {{3, 1, 20, 0, 0, static_cast<uint16_t>(others)}, {kPlayerObjectId, 15, 0, 0, 0, 0}});
     return level;
 }
 
@@ -102,7 +116,8 @@ LevelDescription RiggedLevel(const Rig& rig) {
 // Checked where node and the validator are installed (tools/install-deps.sh ci).
 void ExpectValid(const std::string& path) {
     const ProcessResult run = RunProgram(
-        {"/usr/bin/env", "node", std::string(TARVIK_SOURCE_DIR) + "/tools/validate-gltf.cjs", path}, ".");
+        {"/usr/bin/env", "node", std::string(TARVIK_SOURCE_DIR) + "/tools/validate-gltf.cjs", path},
+        ".");
     if (run.exitCode != 2 && run.exitCode != 127) {
         EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     }
@@ -131,7 +146,8 @@ void ExpectRigFollowed(const Rig& rig, const tinygltf::Model& model) {
     const std::vector<int> parents = NodeParents(model);
     for (size_t j = 1; j < 15; ++j) {
         EXPECT_EQ(parents[FindNode(model, kBodyParts[j].name)],
-                  FindNode(model, kBodyParts[rig.parents[j]].name)) << kBodyParts[j].name;
+                  FindNode(model, kBodyParts[rig.parents[j]].name))
+            << kBodyParts[j].name;
     }
     EXPECT_EQ(parents[FindNode(model, "Ptail Top")], FindNode(model, "Head"));
     ASSERT_EQ(model.animations.size(), rig.animations.size());
@@ -143,14 +159,15 @@ void ExpectRigFollowed(const Rig& rig, const tinygltf::Model& model) {
         for (size_t k = 0; k < times.size(); ++k) {
             EXPECT_NEAR(times[k], k * rig.frameRates[a] / 30.0, 1e-6);
             for (size_t j = 0; j < 15; ++j) {
-                const Transform world = NodeWorld(model, FindNode(model, kBodyParts[j].name), &animation, k);
+                const Transform world =
+                    NodeWorld(model, FindNode(model, kBodyParts[j].name), &animation, k);
                 for (const Vec& v : {Vec{0, 0, 0}, Vec{100, -50, 25}}) {
                     // The node's frame holds level point v at (-v.x, -v.y, v.z) * s.
                     const Vec local = {-v[0] * kMetresPerLevelUnit, -v[1] * kMetresPerLevelUnit,
                                        v[2] * kMetresPerLevelUnit};
                     ExpectNear(Apply(world, local), Expected(rig, rig.animations[a][k], j, v),
-                               "animation " + std::to_string(a) + " keyframe " +
-                                   std::to_string(k) + " mesh " + std::to_string(j));
+                               "animation " + std::to_string(a) + " keyframe " + std::to_string(k) +
+                                   " mesh " + std::to_string(j));
                 }
             }
         }
@@ -170,17 +187,45 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
     rig.tree[1] = {0, {0, 20, 0}};
     rig.tree[2] = {1, {0, 0, 30}};
     BuilderKeyframe first{{0, -100, 0}, std::vector<JointAngles>(15)};
-    first.angles[0] = Angles(0, 256, 0);  // a quarter turn about y
-    first.angles[1] = Angles(256, 0, 0);  // about x
-    first.angles[2] = Angles(0, 0, 256);  // about z, in the three-axis form below
+    first.angles[0] = Angles(0, 256, 0); // a quarter turn about y
+    first.angles[1] = Angles(256, 0, 0); // about x
+    first.angles[2] = Angles(0, 0, 256); // about z, in the three-axis form below
     first.threeAxes = true;
     BuilderKeyframe second{{5, -100, 0}, std::vector<JointAngles>(15)};
     rig.animations = {{first, second}};
     rig.frameRates = {3};
 
+    // A hand with light values gets no normals; one with zero normals its faces' normals.
+    LevelDescription level = RiggedLevel(rig);
+    BuilderMesh& lit = level.meshes[13];
+    lit.lightValues.assign(lit.vertices.size(), 4096);
+    lit.normals.clear();
+    level.meshes[10].normals.assign(level.meshes[10].vertices.size(), Vertex16{});
+
     ScopedTempDir dir;
-    const tinygltf::Model model = ConvertWithGltf(RiggedLevel(rig), dir);
+    const tinygltf::Model model = ConvertWithGltf(level, dir);
     ExpectRigFollowed(rig, model);
+    for (const tinygltf::Primitive& primitive :
+         model.meshes.at(model.nodes[FindNode(model, "L Hand")].mesh).primitives) {
+        EXPECT_EQ(primitive.attributes.count("NORMAL"), 0u);
+    }
+    for (const tinygltf::Primitive& primitive :
+         model.meshes.at(model.nodes[FindNode(model, "R Hand")].mesh).primitives) {
+        const std::vector<double> p = AccessorValues(model, primitive.attributes.at("POSITION"));
+        const std::vector<double> n = AccessorValues(model, primitive.attributes.at("NORMAL"));
+        const std::vector<double> indices = AccessorValues(model, primitive.indices);
+        for (size_t f = 0; f < indices.size(); f += 3) {
+            const Vec face = Cross(Minus(At(p, indices[f + 1]), At(p, indices[f])),
+                                   Minus(At(p, indices[f + 2]), At(p, indices[f])));
+            const double length =
+                std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+            for (size_t c = 0; c < 3; ++c) {
+                ExpectNear(At(n, indices[f + c]),
+                           Times({1 / length, 0, 0, 0, 1 / length, 0, 0, 0, 1 / length}, face),
+                           "face normal");
+            }
+        }
+    }
 
     // The same, worked out by hand: (0, 50, 0) of mesh 1 turns to (0, 0, 50),
     // moves to (10, 0, 50), turns to (50, 0, -10) and ends at (50, -100, -10).
@@ -199,7 +244,9 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
 TEST(CharacterScene, RandomJointTreesAndAnimationsAreFollowed) {
     for (const unsigned seed : {1u, 2u, 3u, 4u}) {
         std::mt19937 random(seed);
-        const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        const auto below = [&](int n) {
+            return static_cast<int>(random() % static_cast<unsigned>(n));
+        };
         Rig rig;
         rig.parents = {-1};
         std::vector<int> stack;
@@ -262,7 +309,8 @@ std::vector<double> BitmapRgb(const Bytes& bmp) {
     for (uint32_t y = height; y-- > 0;) {
         for (uint32_t x = 0; x < width; ++x) {
             const size_t entry = 54 + 4 * size_t{bmp[1078 + y * row + x]};
-            rgb.insert(rgb.end(), {double(bmp[entry + 2]), double(bmp[entry + 1]), double(bmp[entry])});
+            rgb.insert(rgb.end(),
+                       {double(bmp[entry + 2]), double(bmp[entry + 1]), double(bmp[entry])});
         }
     }
     return rgb;
@@ -277,7 +325,8 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
 
     size_t parts = 0;
     for (Chunk3ds* object : Children(Editor(*db))) {
-        if (object->tag != kTagNamedObject3ds || FindChunk(object, kTagTriangleMesh3ds) == nullptr) {
+        if (object->tag != kTagNamedObject3ds ||
+            FindChunk(object, kTagTriangleMesh3ds) == nullptr) {
             continue;
         }
         const std::string name = Record<StringData3ds>(object).text;
@@ -288,7 +337,8 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
         const tinygltf::Mesh& mesh = model.meshes.at(model.nodes[node].mesh);
         EXPECT_EQ(mesh.name, name);
         const Transform world = NodeWorld(model, node);
-        const auto& points = Record<VertexListData3ds>(FindChunk(object, kTagVertexList3ds)).vertices;
+        const auto& points =
+            Record<VertexListData3ds>(FindChunk(object, kTagVertexList3ds)).vertices;
         const auto& uvs = Record<TexVertsData3ds>(FindChunk(object, kTagTexVerts3ds)).texVerts;
         const auto& faces = Record<FaceListData3ds>(FindChunk(object, kTagFaceList3ds)).faces;
         std::vector<Chunk3ds*> groups;
@@ -303,30 +353,30 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
             const auto& group = Record<MaterialGroupData3ds>(groups[g]);
             EXPECT_EQ(model.materials.at(primitive.material).name, group.name);
             const std::vector<double> indices = AccessorValues(model, primitive.indices);
-            const std::vector<double> positions = AccessorValues(model, primitive.attributes.at("POSITION"));
-            const std::vector<double> normals = AccessorValues(model, primitive.attributes.at("NORMAL"));
-            const std::vector<double> texCoords = AccessorValues(model, primitive.attributes.at("TEXCOORD_0"));
+            const std::vector<double> positions =
+                AccessorValues(model, primitive.attributes.at("POSITION"));
+            const std::vector<double> normals =
+                AccessorValues(model, primitive.attributes.at("NORMAL"));
+            const std::vector<double> texCoords =
+                AccessorValues(model, primitive.attributes.at("TEXCOORD_0"));
             ASSERT_EQ(indices.size(), 3 * group.faces.size());
             for (size_t f = 0; f < group.faces.size(); ++f) {
                 const Face3ds& face = faces[group.faces[f]];
                 const uint16_t corners[3] = {face.vertexA, face.vertexB, face.vertexC};
                 Vec p[3];
                 for (size_t c = 0; c < 3; ++c) {
-                    const size_t i = static_cast<size_t>(indices[3 * f + c]);
-                    p[c] = Apply(world, {positions[3 * i], positions[3 * i + 1], positions[3 * i + 2]});
+                    const double i = indices[3 * f + c];
+                    p[c] = Apply(world, At(positions, i));
                     const Point3ds& q = points[corners[c]];
                     ExpectNear(p[c], {q.x * kScale, q.z * kScale, -q.y * kScale}, "corner");
-                    EXPECT_EQ(texCoords[2 * i], uvs[corners[c]].u);
-                    EXPECT_EQ(texCoords[2 * i + 1], 1.0f - uvs[corners[c]].v);
+                    EXPECT_EQ(texCoords[2 * static_cast<size_t>(i)], uvs[corners[c]].u);
+                    EXPECT_EQ(texCoords[2 * static_cast<size_t>(i) + 1], 1.0f - uvs[corners[c]].v);
                 }
                 // The sample's normals point out of its faces; the rotation keeps that.
-                const size_t i = static_cast<size_t>(indices[3 * f]);
-                const Vec normal = Times(world.rotation, {normals[3 * i], normals[3 * i + 1], normals[3 * i + 2]});
-                const Vec e1 = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
-                const Vec e2 = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
-                const Vec winding = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                                     e1[0] * e2[1] - e1[1] * e2[0]};
-                EXPECT_GT(winding[0] * normal[0] + winding[1] * normal[1] + winding[2] * normal[2], 0);
+                const Vec normal = Times(world.rotation, At(normals, indices[3 * f]));
+                const Vec winding = Cross(Minus(p[1], p[0]), Minus(p[2], p[0]));
+                EXPECT_GT(winding[0] * normal[0] + winding[1] * normal[1] + winding[2] * normal[2],
+                          0);
             }
         }
     }
@@ -347,19 +397,22 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
         EXPECT_EQ(pbr.metallicFactor, 0.0);
         EXPECT_EQ(pbr.roughnessFactor, 1.0);
         if (name.starts_with("Text")) {
-            const tinygltf::Image& image = model.images.at(model.textures.at(pbr.baseColorTexture.index).source);
+            const tinygltf::Image& image =
+                model.images.at(model.textures.at(pbr.baseColorTexture.index).source);
             std::vector<double> rgb; // the loader gives red, green, blue and alpha
             for (size_t i = 0; i < image.image.size(); i += static_cast<size_t>(image.component)) {
                 rgb.insert(rgb.end(), image.image.begin() + i, image.image.begin() + i + 3);
             }
             EXPECT_EQ(rgb, BitmapRgb(ReadFileBytes(name + ".bmp"))) << name;
         } else {
-            const auto& bytes = Record<ColorByteData3ds>(FindChunk(FindChunk(chunk, kTagMatDiffuse3ds), kTagColorByte3ds));
+            const auto& bytes = Record<ColorByteData3ds>(
+                FindChunk(FindChunk(chunk, kTagMatDiffuse3ds), kTagColorByte3ds));
             const auto linear = [](uint8_t byte) {
                 const double c = byte / 255.0;
                 return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
             };
-            const std::vector<double> expected = {linear(bytes.red), linear(bytes.green), linear(bytes.blue), 1.0};
+            const std::vector<double> expected = {linear(bytes.red), linear(bytes.green),
+                                                  linear(bytes.blue), 1.0};
             for (size_t i = 0; i < 4; ++i) {
                 EXPECT_NEAR(pbr.baseColorFactor[i], expected[i], 1e-6) << name;
             }
@@ -384,15 +437,22 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
     };
     const Case cases[] = {
         {[&](LevelDescription& l) { patch(l.moveables, 0, 9, 4); },
-         {flat + "the level has no moveable with object id 0" + flatEnd}, 0},
+         {flat + "the level has no moveable with object id 0" + flatEnd},
+         0},
         {[&](LevelDescription& l) { patch(l.moveables, 4, 14, 2); },
-         {flat + "her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0" + flatEnd}, 0},
+         {flat + "her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0" +
+          flatEnd},
+         0},
         {[&](LevelDescription& l) { patch(l.moveables, 8, 3, 4); },
-         {flat + "her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block" + flatEnd}, 0},
+         {flat + "her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block" +
+          flatEnd},
+         0},
         {[&](LevelDescription& l) { patch(l.meshTrees, 0, 1, 4); },
-         {flat + "her mesh tree pops an empty stack at mesh 1" + flatEnd}, 0},
+         {flat + "her mesh tree pops an empty stack at mesh 1" + flatEnd},
+         0},
         {[&](LevelDescription& l) { patch(l.moveables, 16, 9, 2); },
-         {"her first animation 9 is past the 5 animations of the level"}, 0},
+         {"her first animation 9 is past the 5 animations of the level"},
+         0},
         {[&](LevelDescription& l) {
              patch(l.animations, 16, 40, 2);     // frame start above the end
              patch(l.animations, 32 + 4, 0, 1);  // frame rate
@@ -402,7 +462,8 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
          {"animation 0 is damaged (its frame end 30 is below its frame start 40); skipped",
           "animation 1 is damaged (its frame rate is 0); skipped",
           "animation 2 is damaged (its frame offset 1 is odd); skipped",
-          "animation 3 is damaged (the rotations of keyframe 0 need more than its 20 words); skipped"},
+          "animation 3 is damaged (the rotations of keyframe 0 need more than its 20 words); "
+          "skipped"},
          0},
         {[&](LevelDescription& l) { patch(l.animations, 96 + 18, 60000, 2); },
          {"animation 3 is damaged (15001 keyframes of 36 words from word 684 run past the 900 "

@@ -39,7 +39,8 @@ std::vector<double> ChannelValue(const tinygltf::Model& model, const tinygltf::A
             const tinygltf::Accessor& output =
                 model.accessors[animation.samplers[channel.sampler].output];
             const size_t width = path == "rotation" ? 4 : 3;
-            const std::vector<double> values = AccessorValues(model, animation.samplers[channel.sampler].output);
+            const std::vector<double> values =
+                AccessorValues(model, animation.samplers[channel.sampler].output);
             const size_t k = std::min(keyframe, output.count - 1);
             return {values.begin() + k * width, values.begin() + (k + 1) * width};
         }
@@ -116,10 +117,12 @@ Transform NodeWorld(const tinygltf::Model& model, int node, const tinygltf::Anim
         std::vector<double> translation = model.nodes[n].translation;
         std::vector<double> rotation = model.nodes[n].rotation;
         if (animation != nullptr) {
-            if (auto value = ChannelValue(model, *animation, n, "translation", keyframe); !value.empty()) {
+            if (auto value = ChannelValue(model, *animation, n, "translation", keyframe);
+                !value.empty()) {
                 translation = value;
             }
-            if (auto value = ChannelValue(model, *animation, n, "rotation", keyframe); !value.empty()) {
+            if (auto value = ChannelValue(model, *animation, n, "rotation", keyframe);
+                !value.empty()) {
                 rotation = value;
             }
         }

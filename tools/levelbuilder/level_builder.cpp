@@ -322,9 +322,9 @@ std::vector<uint8_t> EncodeAnimations(const std::vector<BuilderAnimation>& anima
         PutU32(out, a.frameOffset);
         out.push_back(a.frameRate);
         out.push_back(a.frameSize);
-        PutU16(out, kFiller);   // state id
-        PutU32(out, 0x10000);   // speed
-        PutU32(out, 0);         // acceleration
+        PutU16(out, kFiller); // state id
+        PutU32(out, 0x10000); // speed
+        PutU32(out, 0);       // acceleration
         PutU16(out, a.frameStart);
         PutU16(out, a.frameEnd);
         for (int i = 0; i < 6; ++i) {

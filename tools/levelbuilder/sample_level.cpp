@@ -705,9 +705,9 @@ JointPlace StandingPlace(int mesh) {
     const PartPose& pose = *std::find_if(kPoses.begin(), kPoses.end(),
                                          [&](const PartPose& p) { return p.mesh == mesh; });
     // The pose rotates by the layouts above: about x by the negated angle, then y, then z.
-    const Matrix posed = Multiply(RotationZ(pose.angle[2] * kDegrees),
-                                  Multiply(RotationY(pose.angle[1] * kDegrees),
-                                           RotationX(-pose.angle[0] * kDegrees)));
+    const Matrix posed = Multiply(
+        RotationZ(pose.angle[2] * kDegrees),
+        Multiply(RotationY(pose.angle[1] * kDegrees), RotationX(-pose.angle[0] * kDegrees)));
     const Matrix halfTurn = {1, 0, 0, 0, -1, 0, 0, 0, -1};
     return {Multiply(halfTurn, posed),
             Apply(halfTurn, Vec{pose.offset[0], pose.offset[1], pose.offset[2]} * 100.0)};
@@ -749,8 +749,8 @@ Skeleton MakeSkeleton() {
     Skeleton skeleton;
     for (int j = 0; j < 15; ++j) {
         skeleton.standing[j] = StandingPlace(j);
-        const Matrix parent = j == 0 ? Matrix{1, 0, 0, 0, 1, 0, 0, 0, 1}
-                                     : skeleton.standing[kParents[j]].rotation;
+        const Matrix parent =
+            j == 0 ? Matrix{1, 0, 0, 0, 1, 0, 0, 0, 1} : skeleton.standing[kParents[j]].rotation;
         skeleton.localRotation[j] = Multiply(Transposed(parent), skeleton.standing[j].rotation);
     }
     return skeleton;
@@ -773,8 +773,9 @@ BuilderKeyframe Pose(const Skeleton& skeleton, Vec rootShift, std::initializer_l
         Matrix local = skeleton.localRotation[j];
         for (const Move& move : moves) {
             if (move.mesh == j) {
-                const Matrix turn = Multiply(TurnZ(move.z * kDegrees),
-                                             Multiply(TurnY(move.y * kDegrees), TurnX(move.x * kDegrees)));
+                const Matrix turn =
+                    Multiply(TurnZ(move.z * kDegrees),
+                             Multiply(TurnY(move.y * kDegrees), TurnX(move.x * kDegrees)));
                 local = Multiply(turn, local);
             }
         }
@@ -823,7 +824,9 @@ void AddSkeleton(LevelDescription& level) {
     for (int k = 0; k <= 6; ++k) {
         const double raise = std::min(k, 6 - k) >= 1 ? 1.0 : 0.0;
         const double sway = k % 2 == 0 ? -20 : 20;
-        wave.push_back(Pose(skeleton, {}, {{8, 0, 0, -125 * raise}, {9, 0, 0, raise * sway}, {14, 0, 10 * raise, 0}}));
+        wave.push_back(
+            Pose(skeleton, {},
+                 {{8, 0, 0, -125 * raise}, {9, 0, 0, raise * sway}, {14, 0, 10 * raise, 0}}));
     }
     AddAnimation(level, wave, 5);
     const std::array<double, 5> crouch = {0, 1, 0, 0, 1};
@@ -845,8 +848,8 @@ void AddSkeleton(LevelDescription& level) {
     level.meshTrees = EncodeMeshTree(tree);
     // Another object's moveable and animation follow hers.
     const uint32_t others = AddAnimation(level, {Pose(skeleton, {}, {})}, 1);
-    level.moveables = EncodeMoveables({{kPlayerObjectId, 15, 0, 0, 0, 0},
-                                       {57, 1, 36, 0, 0, static_cast<uint16_t>(others)}});
+    level.moveables = EncodeMoveables(
+        {{kPlayerObjectId, 15, 0, 0, 0, 0}, {57, 1, 36, 0, 0, static_cast<uint16_t>(others)}});
 }
 
 BuilderRoom MakeRoom() {
