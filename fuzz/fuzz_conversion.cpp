@@ -122,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The glTF run's steps are called directly, so that its warnings need no
     // silencing and a crash report is never lost.
     LevelLoadResult again = ReadLevel(std::span(data, size));
+    ClearErrors3ds(); // what the 3DS run left
     ConversionContext context(again.level);
     CharacterScene scene;
     const bool built = BuildCharacterScene(context, scene);
