@@ -323,8 +323,7 @@ bool BuildScene(ConversionContext& context, CharacterScene& scene) {
         worlds[part + 1] = RestWorld(part);
         const Rigid local = Relative(worlds[node.parent], worlds[part + 1]);
         node.translation = local.translation;
-        const std::array<double, 4> q = QuaternionOf(local.rotation);
-        node.rotation = q;
+        node.rotation = QuaternionOf(local.rotation);
 
         MeshRecord& levelMesh = context.level.meshes[kBodyParts[part].meshNumber];
         if (!HasFaces(levelMesh)) {
@@ -346,7 +345,6 @@ bool BuildScene(ConversionContext& context, CharacterScene& scene) {
     if (!skeleton.skeleton) {
         return true;
     }
-    scene.hasSkeleton = true;
     for (size_t j = 0; j < kSkeletonMeshCount; ++j) {
         scene.jointNodes[j] = static_cast<uint32_t>(j + 1);
         const std::array<int32_t, 3>& offset = skeleton.skeleton->joints[j].offset;

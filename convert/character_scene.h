@@ -88,9 +88,8 @@ struct SceneAnimation {
 struct CharacterScene {
     std::vector<SceneNode> nodes; // the root first; parents before children
     std::vector<SceneMaterial> materials;
-    // With a usable skeleton: the node of each joint, and the translation of
+    // For the animations: the node of each joint, and the translation of
     // joints 1-14 from their parents, which every animation holds fixed.
-    bool hasSkeleton = false;
     std::array<uint32_t, kSkeletonMeshCount> jointNodes{};
     std::array<Float3, kSkeletonMeshCount> jointTranslations{};
     std::vector<SceneAnimation> animations;
