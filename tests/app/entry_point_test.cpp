@@ -2,7 +2,6 @@
 // program: each of these runs ends with 1 and leaves the directory as it was.
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -34,25 +33,16 @@ std::string HelpText(const std::string& programName) {
            "\n";
 }
 
-// Every file of the directory with its contents.
-std::map<std::string, std::vector<unsigned char>> Snapshot(const std::string& path) {
-    std::map<std::string, std::vector<unsigned char>> files;
-    for (const std::string& name : ListDirectory(path)) {
-        files[name] = ReadFileBytes(path + "/" + name);
-    }
-    return files;
-}
-
 // Runs the program with the arguments in the temporary directory; expects exit
 // code 1, nothing on standard output and the directory unchanged.
 ProcessResult RunIn(const ScopedTempDir& dir, const std::vector<std::string>& args) {
-    const auto before = Snapshot(dir.path());
+    const auto before = SnapshotDirectory(dir.path());
     std::vector<std::string> argv = {TARVIK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     ProcessResult result = RunProgram(argv, dir.path());
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(Snapshot(dir.path()), before);
+    EXPECT_EQ(SnapshotDirectory(dir.path()), before);
     return result;
 }
 

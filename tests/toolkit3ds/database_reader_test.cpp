@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <set>
 #include <string>
@@ -109,7 +110,7 @@ TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
                                                          Node("0500", "4100 0000 0000 FFFF") +
                                                              Node("0200", "4200 0000 0000 0500"))));
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds",
+        {kSourceDir + "/tests/data/foreign/node_tree.3ds",
          {"S < none", "Body < S", "Arm < Body", "Hand < Arm", "Hand_tri_0 < Hand",
           "Arm_tri_0 < Arm", "Leg < Body", "Leg_tri_0 < Leg", "Body_tri_0 < Body"}},
         {"numbered.3ds", {"A < none", "B < A"}},
@@ -136,13 +137,20 @@ Bytes MeshFile(const Bytes& chunks) {
     return ChunkBytes(kTagMeshFile3ds, ChunkBytes(kTagEditor3ds) + chunks);
 }
 
-// A position track whose keys take every spline float, with keyCount on disk.
-Bytes PositionTrack(uint32_t keyCount, int keys) {
+// A position track with keyCount on disk and keys with the spline flags, each
+// followed by its spline floats and its point.
+Bytes PositionTrack(uint32_t keyCount, int keys, uint8_t splineFlags = 0x1F) {
     Bytes body = Hex("0000 00000000 00000000") + LittleEndian32(keyCount);
     for (int i = 0; i < keys; ++i) {
-        body = body + Hex("00000000 1F00") + Bytes(5 * 4, 0) + Bytes(12, 0);
+        body = body + Hex("00000000") + Bytes{splineFlags, 0} +
+               Bytes(4 * std::popcount(splineFlags), 0) + Bytes(12, 0);
     }
     return ChunkBytes(kTagPositionTrack3ds, body);
+}
+
+// A counted list whose count, 3, is one above the two elements its bytes hold.
+Bytes CountOneAbove(uint16_t tag, size_t elementBytes, const Bytes& prefix = {}) {
+    return MeshFile(ChunkBytes(tag, prefix + Hex("0300") + Bytes(2 * elementBytes, 0)));
 }
 
 Bytes Nested(int depth) {
@@ -150,6 +158,8 @@ Bytes Nested(int depth) {
 }
 
 TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
+    using Damage = ReadDamage3ds::Kind;
+    using Fault = RecordFault3ds::Kind;
     // A chunk of an unknown tag, for a record to run on into.
     const Bytes next = ChunkBytes(0x7777, Bytes(32, 0));
     // Begins with a zero byte, the low byte of its tag.
@@ -158,50 +168,86 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         const char* what;
         Bytes bytes;
         int32_t cause;
+        Damage damage;
+        Fault fault = Fault::kNone;
     } kCases[] = {
-        {"empty file", {}, ERR_INVALID_CHUNK},
-        {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK},
-        {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK},
-        {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK},
+        {"empty file", {}, ERR_INVALID_CHUNK, Damage::kEmptyFile},
+        {"another kind of file", Hex("2D2D 06000000"), ERR_INVALID_CHUNK, Damage::kNotA3dsFile},
+        {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK, Damage::kHeaderCut},
+        {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK,
+         Damage::kLengthBelowHeader},
+        {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK,
+         Damage::kLengthBeyondParent},
         {"sub-chunk one byte longer than its parent", Hex("4D4D 0C000000 7777 07000000"),
-         ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kLengthBeyondParent},
         {"bytes behind the last sub-chunk", ChunkBytes(kTagMeshFile3ds, next + Hex("010203")),
-         ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kHeaderCut},
         {"nesting too deep", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds)),
-         ERR_INVALID_CHUNK},
-        {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kTooDeep},
+        {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK, Damage::kTagNeverStored},
         {"parent-name note", MeshFile(ChunkBytes(kTagParentName3ds, Text("Hips"))),
-         ERR_INVALID_CHUNK},
-        {"record longer than its chunk",
-         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kTagNeverStored},
+        {"record longer than its chunk", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next),
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kPastChunkEnd},
+        {"record cut by the end of the file", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300"))),
+         ERR_READING_FILE, Damage::kBadRecord, Fault::kPastChunkEnd},
         {"smoothing groups not whole masks",
-         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK,
+         Damage::kHeaderCut},
         {"vertex count far beyond its bytes",
-         MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK},
-        {"face count one above its faces",
-         MeshFile(ChunkBytes(kTagFaceList3ds, Hex("0200 0000 0100 0200 0000"))), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        // One above: the check before allocating uses each list's own element size.
+        {"vertex count one above", CountOneAbove(kTagVertexList3ds, 12), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"vertex flag count one above", CountOneAbove(kTagVertexFlags3ds, 2), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"face count one above", CountOneAbove(kTagFaceList3ds, 8), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"uv count one above", CountOneAbove(kTagTexVerts3ds, 8), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"group face count one above", CountOneAbove(kTagMaterialGroup3ds, 2, Text("M")),
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kCountBeyondChunk},
         {"key count far beyond its bytes", MeshFile(PositionTrack(0xFFFFFFFF, 2) + next),
-         ERR_INVALID_CHUNK},
-        {"key count one above its keys", MeshFile(PositionTrack(3, 2) + next), ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"key count one above keys with spline floats", MeshFile(PositionTrack(3, 2) + next),
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kPastChunkEnd},
+        // Keys as short as keys get: held in memory they take more than the file.
+        {"key count one above keys without spline floats",
+         MeshFile(PositionTrack(301, 300, 0) + next), ERR_INVALID_CHUNK, Damage::kBadRecord,
+         Fault::kCountBeyondChunk},
         {"empty text whose zero byte follows its chunk",
-         MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kPastChunkEnd},
         {"text whose zero byte follows its chunk",
-         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE},
-        {"name beyond its limit", MeshFile(ChunkBytes(kTagNamedObject3ds, Text("ElevenChars"))),
-         ERR_READING_FILE},
+         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE,
+         Damage::kBadRecord, Fault::kTextWithoutEnd},
         {"text cut by the end of the file", MeshFile(ChunkBytes(kTagMaterialName3ds, Hex("4142"))),
-         ERR_READING_FILE},
+         ERR_READING_FILE, Damage::kBadRecord, Fault::kTextWithoutEnd},
     };
-    for (const auto& [what, bytes, cause] : kCases) {
+    for (const auto& [what, bytes, cause, damage, fault] : kCases) {
         SCOPED_TRACE(what);
         WriteFileBytes("broken.3ds", bytes);
         ResetLargestAllocation();
-        std::unique_ptr<Database3ds> db = ReadDatabaseFile("broken.3ds");
+        std::unique_ptr<Database3ds> db = EmptyDatabase();
+        ReadDamage3ds found;
+        ReadDatabase3ds(OpenFile3ds("broken.3ds", "r"), db.get(), &found);
         EXPECT_EQ(TakeErrors3ds(), (Codes{cause, ERR_READING_DATABASE}));
+        EXPECT_EQ(found.kind, damage);
+        EXPECT_EQ(found.record.kind, fault);
         // Nothing larger than the file, or the file's stream buffer.
         EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
         ResetToolkit3ds();
     }
+    // Nested as deep as the bound allows, a file reads.
+    WriteFileBytes("deep.3ds", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds - 1)));
+    const std::unique_ptr<Database3ds> deep = ReadDatabaseFile("deep.3ds");
+    size_t depth = 0;
+    for (Chunk3ds* chunk = deep->root.get(); chunk != nullptr; chunk = chunk->child.get()) {
+        ++depth;
+    }
+    EXPECT_EQ(depth, kMaxChunkDepth3ds);
+    EXPECT_EQ(TakeErrors3ds(), Codes{});
     // No file, or one open for writing.
     std::unique_ptr<Database3ds> db = EmptyDatabase();
     ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());
