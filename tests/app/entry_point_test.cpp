@@ -64,6 +64,7 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
     LevelDescription old = DescribeSampleLevel();
     old.version = 32;
     WriteFileBytes("old.qlv", BuildLevel(old).bytes);
+    WriteFileBytes("empty.qlv", {});
     const BuiltLevel built = BuildLevel(DescribeSampleLevel());
     const BlockPlace& rooms = FindBlock(built, "room 0 data");
     WriteFileBytes("cut.qlv", {built.bytes.begin(),
@@ -75,6 +76,7 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
         {"nowhere.qlv", "nowhere.qlv: No such file or directory\n"},
         {".", ".: Is a directory\n"},
         {"old.qlv", "old.qlv" + notLevel},
+        {"empty.qlv", "empty.qlv" + notLevel},
         {"cut.qlv", "cut.qlv: file ends inside the room 0 data at byte " +
                         std::to_string(rooms.offset) +
                         " (17 entries of 2 bytes need 34 bytes, 3 left)\n"},
