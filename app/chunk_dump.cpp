@@ -191,8 +191,7 @@ void Describe(Line& line, const UserViewData3ds& r) {
 }
 void Describe(Line& line, const ViewportLayoutData3ds& r) {
     for (size_t i = 0; i < r.state.size(); ++i) {
-        line.text += i == 0 ? "" : ", ";
-        Field(line, kLayoutFields[i], int64_t{r.state[i]});
+        Format(line, "%s%s %d", i == 0 ? "" : ", ", kLayoutFields[i], r.state[i]);
     }
 }
 void Describe(Line& line, const ViewportEntryData3ds& r) {

@@ -99,6 +99,17 @@ TEST(TarvikDump, ShowsOneLinePerChunk) {
     std::string full = kSmallFileDump;
     full.replace(full.find("..."), 3, "(0, 0, 1.5)");
     EXPECT_EQ(Dump(dir, {"--full", "small.3ds"}).out, full);
+
+    // Numbers that need them get their labels.
+    const std::string golden = Dump(dir, {kGoldenFile}).out;
+    for (const char* line :
+         {"0xA351 map tiling flags (8 bytes): 0x120: summed-area filter, ignore alpha\n",
+          "0x7001 viewport layout (584 bytes): style 0, active 0, ready 1, window state 0, "
+          "swap window 0, swap port 0, swap current 0\n",
+          "0x7011 viewport entry (55 bytes): state 1 0, rectangle (0, 0, 1000, 1000), view "
+          "camera, zoom 0, centre (0, 0, 0), angles 20 30, camera \"Camera1\"\n"}) {
+        EXPECT_NE(golden.find(line), std::string::npos) << line;
+    }
 }
 
 // Each prints what could be read, then on standard error what is wrong and
