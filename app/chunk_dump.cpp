@@ -66,6 +66,15 @@ template <typename Value> void Field(Line& line, const char* label, const Value&
     Show(line, value);
 }
 
+// Labelled values one after another: Fields(line, "near ", 1.0f, ", far ", 2.0f).
+template <typename Value, typename... Rest>
+void Fields(Line& line, const char* label, const Value& value, const Rest&... rest) {
+    Field(line, label, value);
+    if constexpr (sizeof...(rest) > 0) {
+        Fields(line, rest...);
+    }
+}
+
 // "count nouns: first, second, third, ..."; with full, every element.
 template <typename Item, typename ShowItem>
 void ShowList(Line& line, std::span<const Item> items, const char* noun, ShowItem showItem,
@@ -81,8 +90,7 @@ void ShowList(Line& line, std::span<const Item> items, const char* noun, ShowIte
     }
 }
 
-template <typename Item>
-void ShowList(Line& line, std::span<const Item> items, const char* noun) {
+template <typename Item> void ShowList(Line& line, std::span<const Item> items, const char* noun) {
     ShowList(line, items, noun, [&line](const Item& item) { Show(line, item); });
 }
 
@@ -135,7 +143,8 @@ constexpr NamedView kViewCodes[] = {
 // The seven shorts of a viewport layout.
 constexpr const char* kLayoutFields[] = {"style",       "active",    "ready",       "window state",
                                          "swap window", "swap port", "swap current"};
-static_assert(std::size(kLayoutFields) == std::tuple_size_v<decltype(ViewportLayoutData3ds::state)>);
+static_assert(std::size(kLayoutFields) ==
+              std::tuple_size_v<decltype(ViewportLayoutData3ds::state)>);
 
 // --- Records -----------------------------------------------------------------------
 
@@ -167,27 +176,19 @@ void Describe(Line& line, const StringData3ds& r) {
     ShowName(line, r.text, line.textLimit);
 }
 void Describe(Line& line, const FogData3ds& r) {
-    Field(line, "near plane ", r.nearPlane);
-    Field(line, ", near density ", r.nearDensity);
-    Field(line, ", far plane ", r.farPlane);
-    Field(line, ", far density ", r.farDensity);
+    Fields(line, "near plane ", r.nearPlane, ", near density ", r.nearDensity, ", far plane ",
+           r.farPlane, ", far density ", r.farDensity);
 }
 void Describe(Line& line, const LayeredFogData3ds& r) {
-    Field(line, "bottom ", r.bottom);
-    Field(line, ", top ", r.top);
-    Field(line, ", density ", r.density);
+    Fields(line, "bottom ", r.bottom, ", top ", r.top, ", density ", r.density);
     Format(line, ", flags 0x%X", r.flags);
 }
 void Describe(Line& line, const OrthoViewData3ds& r) {
-    Field(line, "width ", r.width);
-    Field(line, ", target ", r.target);
+    Fields(line, "width ", r.width, ", target ", r.target);
 }
 void Describe(Line& line, const UserViewData3ds& r) {
-    Field(line, "width ", r.width);
-    Field(line, ", angles ", r.horizAngle);
-    Field(line, " ", r.vertAngle);
-    Field(line, " ", r.backAngle);
-    Field(line, ", target ", r.target);
+    Fields(line, "width ", r.width, ", angles ", r.horizAngle, " ", r.vertAngle, " ", r.backAngle,
+           ", target ", r.target);
 }
 void Describe(Line& line, const ViewportLayoutData3ds& r) {
     for (size_t i = 0; i < r.state.size(); ++i) {
@@ -195,18 +196,16 @@ void Describe(Line& line, const ViewportLayoutData3ds& r) {
     }
 }
 void Describe(Line& line, const ViewportEntryData3ds& r) {
-    Format(line, "state %d %d, rectangle (%d, %d, %d, %d), view ", r.entryState[0],
-           r.entryState[1], r.left, r.top, r.width, r.height);
+    Format(line, "state %d %d, rectangle (%d, %d, %d, %d), view ", r.entryState[0], r.entryState[1],
+           r.left, r.top, r.width, r.height);
     const auto* named = std::ranges::find(kViewCodes, r.viewCode, &NamedView::code);
     if (named != std::end(kViewCodes)) {
         line.text += named->name;
     } else {
         Format(line, "0x%X", r.viewCode);
     }
-    Field(line, ", zoom ", r.zoom);
-    Field(line, ", centre ", r.center);
-    Field(line, ", angles ", r.horizAngle);
-    Field(line, " ", r.vertAngle);
+    Fields(line, ", zoom ", r.zoom, ", centre ", r.center, ", angles ", r.horizAngle, " ",
+           r.vertAngle);
     line.text += ", camera ";
     ShowName(line, r.cameraName, kObjectNameLimit3ds);
 }
@@ -249,9 +248,7 @@ void Describe(Line& line, const LocalAxesData3ds& r) {
 void Describe(Line& line, const MappingIconData3ds& r) {
     Format(line, "type %d, tiling ", r.mapType);
     Show(line, r.tileX);
-    Field(line, " ", r.tileY);
-    Field(line, ", position ", r.iconPosition);
-    Field(line, ", scale ", r.iconScaling);
+    Fields(line, " ", r.tileY, ", position ", r.iconPosition, ", scale ", r.iconScaling);
 }
 void Describe(Line& line, const RawData3ds& r) {
     ShowList<uint8_t>(
@@ -264,24 +261,17 @@ void Describe(Line& line, const BoxMapData3ds& r) {
     }
 }
 void Describe(Line& line, const SpotlightData3ds& r) {
-    Field(line, "target ", r.target);
-    Field(line, ", hotspot ", r.hotspot);
-    Field(line, ", falloff ", r.falloff);
+    Fields(line, "target ", r.target, ", hotspot ", r.hotspot, ", falloff ", r.falloff);
 }
 void Describe(Line& line, const LightShadowData3ds& r) {
-    Field(line, "bias ", r.bias);
-    Field(line, ", filter ", r.filter);
-    Field(line, ", map size ", int64_t{r.mapSize});
+    Fields(line, "bias ", r.bias, ", filter ", r.filter, ", map size ", int64_t{r.mapSize});
 }
 void Describe(Line& line, const CameraData3ds& r) {
-    Field(line, "position ", r.position);
-    Field(line, ", target ", r.target);
-    Field(line, ", roll ", r.roll);
-    Field(line, ", lens ", r.focalLength);
+    Fields(line, "position ", r.position, ", target ", r.target, ", roll ", r.roll, ", lens ",
+           r.focalLength);
 }
 void Describe(Line& line, const CameraRangesData3ds& r) {
-    Field(line, "near ", r.nearRange);
-    Field(line, ", far ", r.farRange);
+    Fields(line, "near ", r.nearRange, ", far ", r.farRange);
 }
 void Describe(Line& line, const AutoReflectionData3ds& r) {
     Format(line, "bytes %d %d, flags 0x%X, map size %" PRIu32 ", every %" PRIu32 " frames",
@@ -305,8 +295,7 @@ void Describe(Line& line, const NodeHeaderData3ds& r) {
     }
 }
 void Describe(Line& line, const BoundingBoxData3ds& r) {
-    Field(line, "min ", r.min);
-    Field(line, ", max ", r.max);
+    Fields(line, "min ", r.min, ", max ", r.max);
 }
 
 void Show(Line& line, const RotationValue3ds& value) {
@@ -431,8 +420,7 @@ std::string DescribeDamage(const ReadDamage3ds& damage) {
                       damage.tag, kTagMeshFile3ds, kTagProjectFile3ds, kTagMaterialLibrary3ds);
         break;
     case Kind::kFileTooLarge:
-        std::snprintf(text, sizeof text,
-                      "%" PRIu64 " bytes, more than a 3DS file can hold (2 GiB)",
+        std::snprintf(text, sizeof text, "%" PRIu64 " bytes, more than a 3DS file can hold (2 GiB)",
                       damage.bytesLeft);
         break;
     case Kind::kHeaderCut:
@@ -446,10 +434,9 @@ std::string DescribeDamage(const ReadDamage3ds& damage) {
                       chunk.c_str(), damage.length);
         break;
     case Kind::kLengthBeyondParent:
-        std::snprintf(text, sizeof text, "%s claims %" PRIu32 " bytes, only %" PRIu64
-                      " remain in %s",
-                      chunk.c_str(), damage.length, damage.bytesLeft,
-                      Parent(damage.parentTag).c_str());
+        std::snprintf(text, sizeof text,
+                      "%s claims %" PRIu32 " bytes, only %" PRIu64 " remain in %s", chunk.c_str(),
+                      damage.length, damage.bytesLeft, Parent(damage.parentTag).c_str());
         break;
     case Kind::kTagNeverStored:
         std::snprintf(text, sizeof text, "%s has a tag no 3DS file holds", chunk.c_str());

@@ -41,8 +41,7 @@ std::string DescribeChunk(Chunk3ds* chunk, const DumpOptions& options = {});
 // what is below them. Call it with no error pending: a record that cannot be
 // loaded does not stop the dump; the errors of all such records are left
 // pending at the end, in the order of their lines.
-void DumpChunkTree(std::FILE* out, Chunk3ds* chunk, const DumpOptions& options = {},
-                   int depth = 0);
+void DumpChunkTree(std::FILE* out, Chunk3ds* chunk, const DumpOptions& options = {}, int depth = 0);
 
 // What is wrong with a file that did not read, in one line without the file
 // name or line end: "chunk 0x4120 at byte 11992 claims 3000 bytes, only 8

@@ -49,8 +49,7 @@ DumpCommand ParseCommand(int argc, char** argv) {
     };
     for (int i = 1; i < argc && command.problem.empty(); ++i) {
         const std::string_view argument = argv[i];
-        const bool takesValue =
-            argument == "-o" || argument == "--output" || argument == "--write";
+        const bool takesValue = argument == "-o" || argument == "--output" || argument == "--write";
         if (optionsEnded || argument == "-" || !argument.starts_with("-")) {
             if (command.file != nullptr) {
                 command.problem = "more than one file to read: ";
@@ -157,8 +156,8 @@ bool HoldStream(Input& input) {
     uint64_t wanted = headerBytes;
     if (headerBytes == sizeof header &&
         (tag == kTagMeshFile3ds || tag == kTagProjectFile3ds || tag == kTagMaterialLibrary3ds)) {
-        const uint64_t length = header[2] | (header[3] << 8) | (header[4] << 16) |
-                                (uint64_t{header[5]} << 24);
+        const uint64_t length =
+            header[2] | (header[3] << 8) | (header[4] << 16) | (uint64_t{header[5]} << 24);
         // A longer file is refused by the reader: its positions pass 31 bits.
         wanted = std::max<uint64_t>(
             headerBytes,

@@ -194,8 +194,8 @@ void ReadChunkTree(TreeReading& reading, Database3ds* db) {
             continue;
         }
         SelectFileByIndex3ds(file->index);
-        std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(
-            reading, parent.next, parent.end, static_cast<uint16_t>(parent.chunk->tag));
+        std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(reading, parent.next, parent.end,
+                                                          static_cast<uint16_t>(parent.chunk->tag));
         if (ErrorPending3ds) {
             return;
         }

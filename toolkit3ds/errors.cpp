@@ -44,7 +44,7 @@ constexpr const char* kErrorMessages[N_ERRORS + 1] = {
 // All error state but the flag, which callers read directly.
 struct ErrorState3ds {
     std::array<ErrorRecord3ds, kErrorListSize3ds> list{};
-    ErrorRecord3ds overflow{}; // the first code lost to a full list, or N_ERRORS after more
+    ErrorRecord3ds overflow{};  // the first code lost to a full list, or N_ERRORS after more
     FileFailure3ds fileFailure; // the first failed system call on a file
 };
 

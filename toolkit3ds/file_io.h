@@ -71,10 +71,11 @@ FileTable3ds* GetFileTable3ds();
 
 // Opens a file: the first "r" or "w" of the mode string decides, "r" reads ("rb"),
 // "w" writes ("wb", created or truncated); a mode string over 31 characters counts
-// as empty. A directory does not open, for reading either (EISDIR). The record is owned by the table; the file does not become current.
+// as empty. The record is owned by the table; the file does not become current.
 // A name already open in the same mode gives the existing record; one open for
 // reading is moved aside (MoveReadFileAside3ds); one open for writing is closed
-// (a failed close raises ERR_CLOSING_FILE, and the open goes on).
+// (a failed close raises ERR_CLOSING_FILE, and the open goes on). A directory
+// does not open, for reading either (EISDIR).
 // Returns none on failure, and then leaves no new record in the table:
 // ERR_INVALID_ARG, ERR_INIT_FAILED (also when an error is already pending),
 // ERR_TOO_MANY_FILES, ERR_STRING_TOO_LONG, ERR_OPENING_FILE, ERR_NO_MEM.

@@ -209,8 +209,8 @@ TEST(TarvikDump, CopiesReplaceNoFileUnasked) {
     WriteFileBytes("copy.3ds", old);
     const auto before = SnapshotDirectory(dir.path());
     for (const char* signal : {"trap '' XFSZ; ", ""}) {
-        const ProcessResult cut =
-            Shell(dir, std::string(signal) + "ulimit -f 1; exec \"$0\" golden.3ds -o copy.3ds --force");
+        const ProcessResult cut = Shell(
+            dir, std::string(signal) + "ulimit -f 1; exec \"$0\" golden.3ds -o copy.3ds --force");
         EXPECT_NE(cut.exitCode, 0);
         EXPECT_EQ(SnapshotDirectory(dir.path()), before);
         if (*signal != '\0') {
@@ -338,8 +338,8 @@ TEST(TarvikDump, RandomlyDamagedFilesEndCleanly) {
             bytes.resize(below(bytes.size()));
             break;
         default: // bytes added inside
-            bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(below(bytes.size())),
-                         1 + below(8), static_cast<unsigned char>(below(256)));
+            bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(below(bytes.size())), 1 + below(8),
+                         static_cast<unsigned char>(below(256)));
             break;
         }
         WriteFileBytes("damaged.3ds", bytes);

@@ -137,7 +137,8 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
         Bytes record = Pattern(sizes[info.tag]);
         if (std::holds_alternative<StringData3ds>(*newRecord)) {
-            record = Hex(Text(info.textLimit == kTextLimitChunk3ds ? 20 : info.textLimit + 1).c_str());
+            record =
+                Hex(Text(info.textLimit == kTextLimitChunk3ds ? 20 : info.textLimit + 1).c_str());
         }
         for (const auto& [tag, hex] : samples) {
             if (FindChunkTagInfo3ds(tag)->layout == info.layout) {

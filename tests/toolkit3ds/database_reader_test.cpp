@@ -113,11 +113,10 @@ std::vector<std::string> Hierarchy(Database3ds& db) {
 // An object node with its number, a header naming it and its parent's number,
 // and an instance name when one is given.
 Bytes Node(const char* number, const char* nameAndParent, const char* instance = nullptr) {
-    return ChunkBytes(kTagObjectNode3ds,
-                      ChunkBytes(kTagNodeId3ds, Hex(number)) +
-                          ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)) +
-                          (instance != nullptr ? ChunkBytes(kTagInstanceName3ds, Text(instance))
-                                               : Bytes{}));
+    return ChunkBytes(
+        kTagObjectNode3ds,
+        ChunkBytes(kTagNodeId3ds, Hex(number)) + ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)) +
+            (instance != nullptr ? ChunkBytes(kTagInstanceName3ds, Text(instance)) : Bytes{}));
 }
 
 // Parents by position, in a foreign file without node numbers, and by numbers
@@ -129,14 +128,14 @@ TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
                                                              Node("0200", "4200 0000 0000 0500"))));
     WriteFileBytes(
         "repeated.3ds",
-        ChunkBytes(kTagMeshFile3ds,
-                   ChunkBytes(kTagKeyframer3ds, Node("0700", "4100 0000 0000 FFFF", "1") + // A.1
-                                                    Node("0300", "4100 0000 0000 FFFF", "2") + // A.2
-                                                    Node("0500", "4200 0000 0000 0300") +
-                                                    Node("0100", "4300 0000 0000 0700") +
-                                                    Node("0900", "4400 0000 0000 FFFF") + // D
-                                                    Node("0800", "4400 0000 0000 FFFF") + // D
-                                                    Node("0400", "4500 0000 0000 0800"))));
+        ChunkBytes(kTagMeshFile3ds, ChunkBytes(kTagKeyframer3ds,
+                                               Node("0700", "4100 0000 0000 FFFF", "1") +     // A.1
+                                                   Node("0300", "4100 0000 0000 FFFF", "2") + // A.2
+                                                   Node("0500", "4200 0000 0000 0300") +
+                                                   Node("0100", "4300 0000 0000 0700") +
+                                                   Node("0900", "4400 0000 0000 FFFF") + // D
+                                                   Node("0800", "4400 0000 0000 FFFF") + // D
+                                                   Node("0400", "4500 0000 0000 0800"))));
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {kSourceDir + "/tests/data/foreign/node_tree.3ds",
          {"S < none", "Body < S", "Arm < Body", "Hand < Arm", "Hand_tri_0 < Hand",
@@ -214,8 +213,9 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK, Damage::kTagNeverStored},
         {"parent-name note", MeshFile(ChunkBytes(kTagParentName3ds, Text("Hips"))),
          ERR_INVALID_CHUNK, Damage::kTagNeverStored},
-        {"record longer than its chunk", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next),
-         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kPastChunkEnd},
+        {"record longer than its chunk",
+         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kPastChunkEnd},
         {"record cut by the end of the file", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300"))),
          ERR_READING_FILE, Damage::kBadRecord, Fault::kPastChunkEnd},
         {"smoothing groups not whole masks",

@@ -78,7 +78,8 @@ TEST_F(DatabaseWriter, OutputBeyondTheHeldWindowReadsBackUnchanged) {
         last->next = MakeChunk(kTagNamedObject3ds);
         last = last->next.get();
         GetChunkData3ds<StringData3ds>(last)->text = name;
-        const Bytes chunk = ChunkBytes(kTagNamedObject3ds, Bytes(name.c_str(), name.c_str() + name.size() + 1));
+        const Bytes chunk =
+            ChunkBytes(kTagNamedObject3ds, Bytes(name.c_str(), name.c_str() + name.size() + 1));
         objects.insert(objects.end(), chunk.begin(), chunk.end());
     }
     const Bytes expected = ChunkBytes(
