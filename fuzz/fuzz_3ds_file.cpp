@@ -1,6 +1,7 @@
 // Fuzz target for 3DS file bytes: reads them into a database, says what is
-// damaged, dumps the chunk tree and writes the database back. A file that reads and writes must read
-// again from what was written and write the same bytes a second time.
+// damaged, dumps the chunk tree and writes the database back. A file that
+// reads and writes must read again from what was written and write the same
+// bytes a second time.
 
 #include "app/chunk_dump.h"
 #include "toolkit3ds/database_reader.h"
