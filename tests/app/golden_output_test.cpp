@@ -155,14 +155,11 @@ TEST(GoldenOutput, EveryMaterialAFaceGroupNamesIsInTheFile) {
     ASSERT_EQ(RunProgram({TARVIK_EXE, "level.qlv"}, dir.path()).exitCode, 0);
 
     std::unique_ptr<Database3ds> db = ReadDatabaseFile("KeshMesh.3ds");
-    std::set<std::string> materials, grouped;
-    for (Chunk3ds* chunk : Children(Editor(*db))) {
-        if (chunk->tag == kTagMaterial3ds) {
-            const ChunkData3ds* name = ReadChunkData3ds(FindChunk(chunk, kTagMaterialName3ds));
-            materials.insert(std::get<StringData3ds>(*name).text);
-        }
-        Chunk3ds* faces = FindChunk(chunk, kTagFaceList3ds);
-        for (Chunk3ds* group : faces == nullptr ? std::vector<Chunk3ds*>{} : Children(faces)) {
+    const std::vector<std::string> written = MaterialNames(*db);
+    const std::set<std::string> materials(written.begin(), written.end());
+    std::set<std::string> grouped;
+    for (Chunk3ds* object : Children(Editor(*db))) {
+        for (Chunk3ds* group : Children(FindChunk(object, kTagFaceList3ds))) {
             if (group->tag == kTagMaterialGroup3ds) {
                 grouped.insert(std::get<MaterialGroupData3ds>(*ReadChunkData3ds(group)).name);
             }
