@@ -274,6 +274,17 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         ++depth;
     }
     EXPECT_EQ(depth, kMaxChunkDepth3ds);
+    // Names longer than the format allows are read whole, and the indexes find them.
+    WriteFileBytes(
+        "long.3ds",
+        ChunkBytes(kTagMeshFile3ds,
+                   ChunkBytes(kTagEditor3ds,
+                              ChunkBytes(kTagMaterial3ds, ChunkBytes(kTagMaterialName3ds,
+                                                                     Text("DefaultMaterial_0"))) +
+                                  ChunkBytes(kTagNamedObject3ds, Text("An_Object_Name")))));
+    const std::unique_ptr<Database3ds> named = ReadDatabaseFile("long.3ds");
+    EXPECT_EQ(MaterialByName(*named, "DefaultMaterial_0"), Children(Editor(*named))[0]);
+    EXPECT_EQ(ObjectByName(*named, "An_Object_Name"), Children(Editor(*named))[1]);
     EXPECT_EQ(TakeErrors3ds(), Codes{});
     // No file, or one open for writing.
     std::unique_ptr<Database3ds> db = EmptyDatabase();
