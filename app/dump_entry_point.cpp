@@ -7,6 +7,7 @@
 #include "toolkit3ds/errors.h"
 #include "toolkit3ds/toolkit_state.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -150,51 +151,51 @@ bool HoldStream(Input& input) {
         std::fprintf(stderr, "%s: %s\n", input.path.c_str(), std::strerror(errno));
         return false;
     }
-    unsigned char header[6] = {};
+    unsigned char header[kChunkHeaderSize3ds] = {};
     const size_t headerBytes = std::fread(header, 1, sizeof header, stream);
-    const uint32_t tag = header[0] | (header[1] << 8);
     uint64_t wanted = headerBytes;
-    if (headerBytes == sizeof header &&
-        (tag == kTagMeshFile3ds || tag == kTagProjectFile3ds || tag == kTagMaterialLibrary3ds)) {
+    if (headerBytes == sizeof header && IsRootTag3ds(header[0] | (header[1] << 8))) {
         const uint64_t length =
             header[2] | (header[3] << 8) | (header[4] << 16) | (uint64_t{header[5]} << 24);
         // A longer file is refused by the reader: its positions pass 31 bits.
-        wanted = std::max<uint64_t>(
-            headerBytes,
-            std::min<uint64_t>(length, uint64_t{std::numeric_limits<int32_t>::max()} + 1));
+        wanted = std::clamp<uint64_t>(length, headerBytes,
+                                      uint64_t{std::numeric_limits<int32_t>::max()} + 1);
     }
     input.tempPath = MakeTempFile(std::filesystem::temp_directory_path(), kStreamTempPattern);
     std::FILE* held = input.tempPath.empty() ? nullptr : std::fopen(input.tempPath.c_str(), "wb");
-    bool copied = held != nullptr && std::fwrite(header, 1, headerBytes, held) == headerBytes;
+    int heldError = held == nullptr ? errno : 0; // of the first failed call on the held copy
+    if (heldError == 0 && std::fwrite(header, 1, headerBytes, held) != headerBytes) {
+        heldError = errno;
+    }
     char buffer[65536];
-    for (uint64_t left = wanted - headerBytes; copied && left > 0;) {
+    for (uint64_t left = wanted - headerBytes; heldError == 0 && left > 0;) {
         const size_t count = std::fread(buffer, 1, std::min<uint64_t>(left, sizeof buffer), stream);
         if (count == 0) {
             break; // the reader tells what the end of the stream cut short
         }
-        copied = std::fwrite(buffer, 1, count, held) == count;
+        if (std::fwrite(buffer, 1, count, held) != count) {
+            heldError = errno;
+        }
         left -= count;
     }
-    const int writeError = errno;
-    if (std::ferror(stream) != 0) {
-        std::fprintf(stderr, "%s: %s\n", input.path.c_str(), std::strerror(errno));
-        copied = false;
-    } else if (held == nullptr || !copied || std::fclose(held) != 0) {
-        std::fprintf(stderr, "%s: cannot hold the stream in %s: %s\n", input.path.c_str(),
-                     std::filesystem::temp_directory_path().c_str(),
-                     std::strerror(held == nullptr || !copied ? writeError : errno));
-        copied = false;
-    } else {
-        held = nullptr;
-    }
-    if (held != nullptr) {
-        std::fclose(held);
+    const int readError = std::ferror(stream) != 0 ? errno : 0;
+    if (held != nullptr && std::fclose(held) != 0 && heldError == 0) {
+        heldError = errno;
     }
     std::fclose(stream);
-    if (!copied && !input.tempPath.empty()) {
-        std::remove(input.tempPath.c_str());
+    if (readError != 0) {
+        std::fprintf(stderr, "%s: %s\n", input.path.c_str(), std::strerror(readError));
+    } else if (heldError != 0) {
+        std::fprintf(stderr, "%s: cannot hold the stream in %s: %s\n", input.path.c_str(),
+                     std::filesystem::temp_directory_path().c_str(), std::strerror(heldError));
     }
-    return copied;
+    if (readError != 0 || heldError != 0) {
+        if (!input.tempPath.empty()) {
+            std::remove(input.tempPath.c_str());
+        }
+        return false;
+    }
+    return true;
 }
 
 // Opens the input and reads it into a new database; the tree read so far is

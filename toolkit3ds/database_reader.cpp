@@ -37,10 +37,6 @@ void NoteDamage(TreeReading& reading, const ReadDamage3ds& found, int32_t code) 
     RaiseError3ds(code);
 }
 
-bool IsRootTag(uint16_t tag) {
-    return tag == kTagMeshFile3ds || tag == kTagProjectFile3ds || tag == kTagMaterialLibrary3ds;
-}
-
 void MoveTo(uint64_t position) {
     // Chunks are mostly read in file order: a seek costs a system call even
     // within the stream's buffer.
@@ -158,7 +154,7 @@ std::unique_ptr<Chunk3ds> ReadRoot(TreeReading& reading) {
         if (ErrorPending3ds) {
             return nullptr;
         }
-        if (!IsRootTag(found.tag)) {
+        if (!IsRootTag3ds(found.tag)) {
             found.kind = ReadDamage3ds::Kind::kNotA3dsFile;
             NoteDamage(reading, found, ERR_INVALID_CHUNK);
             return nullptr;
@@ -353,6 +349,10 @@ void LinkKeyframerNodes(Database3ds* db) {
 }
 
 } // namespace
+
+bool IsRootTag3ds(uint32_t tag) {
+    return tag == kTagMeshFile3ds || tag == kTagProjectFile3ds || tag == kTagMaterialLibrary3ds;
+}
 
 void ReadDatabase3ds(File3ds* file, Database3ds* db, ReadDamage3ds* damage) {
     if (file == nullptr || db == nullptr || file->mode != kModeRead3ds ||

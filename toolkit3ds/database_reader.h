@@ -39,6 +39,9 @@
 // writer a level of recursion.
 inline constexpr size_t kMaxChunkDepth3ds = 64;
 
+// Whether a 3DS file may start with the tag: 0x4D4D, 0xC23D or 0x3DAA.
+bool IsRootTag3ds(uint32_t tag);
+
 // What is wrong with a file that does not read, and where.
 struct ReadDamage3ds {
     enum class Kind : uint8_t {
