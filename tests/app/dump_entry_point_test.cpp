@@ -203,8 +203,9 @@ TEST(TarvikDump, CopiesReplaceNoFileUnasked) {
     WriteFileBytes("copy.3ds", old);
     const auto before = SnapshotDirectory(dir.path());
     for (const char* signal : {"trap '' XFSZ; ", ""}) {
-        const ProcessResult cut = Shell(
-            dir, std::string(signal) + "ulimit -f 1; exec \"$0\" golden.3ds -o copy.3ds --force");
+        const ProcessResult cut =
+            Shell(dir, std::string(signal) +
+                           "ulimit -c 0; ulimit -f 1; exec \"$0\" golden.3ds -o copy.3ds --force");
         EXPECT_NE(cut.exitCode, 0);
         EXPECT_EQ(SnapshotDirectory(dir.path()), before);
         if (*signal != '\0') {
