@@ -28,12 +28,16 @@ struct TreeReading {
     bool cut = false;     // a chunk was cut at its parent's end; raised when reading ends
 };
 
-// Notes the damage unless an earlier one is noted, and raises its code unless
-// it only cuts a chunk short.
-void NoteDamage(TreeReading& reading, const ReadDamage3ds& found, int32_t code) {
+// Keeps the damage unless an earlier one is kept.
+void KeepDamage(TreeReading& reading, const ReadDamage3ds& found) {
     if (reading.damage.kind == ReadDamage3ds::Kind::kNone) {
         reading.damage = found;
     }
+}
+
+// Keeps the damage and raises its code: the reading stops.
+void NoteDamage(TreeReading& reading, const ReadDamage3ds& found, int32_t code) {
+    KeepDamage(reading, found);
     RaiseError3ds(code);
 }
 
@@ -89,9 +93,7 @@ std::unique_ptr<Chunk3ds> ReadChunkHeader(TreeReading& reading, uint64_t positio
     chunk->readFileIndex = reading.file->index;
     if (found.length > found.bytesLeft) {
         found.kind = ReadDamage3ds::Kind::kLengthBeyondParent;
-        if (reading.damage.kind == ReadDamage3ds::Kind::kNone) {
-            reading.damage = found;
-        }
+        KeepDamage(reading, found);
         reading.cut = true;
         chunk->size = static_cast<uint32_t>(found.bytesLeft);
     }
@@ -110,13 +112,12 @@ uint64_t SubChunksStart(TreeReading& reading, Chunk3ds* chunk) {
         ReadChunkData3ds(chunk, &found.record);
         const int32_t recordEnd = GetFilePosition3ds();
         FreeChunkData3ds(chunk);
-        if (ErrorPending3ds && found.record.kind != RecordFault3ds::Kind::kNone &&
-            reading.damage.kind == ReadDamage3ds::Kind::kNone) {
+        if (ErrorPending3ds && found.record.kind != RecordFault3ds::Kind::kNone) {
             found.kind = ReadDamage3ds::Kind::kBadRecord;
             found.tag = static_cast<uint16_t>(chunk->tag);
             found.position = chunk->position;
             found.length = chunk->size;
-            reading.damage = found;
+            KeepDamage(reading, found);
         }
         return recordEnd < 0 ? end : uint64_t(recordEnd);
     }
