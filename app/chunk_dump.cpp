@@ -24,7 +24,7 @@ struct Line {
 };
 
 template <typename... Args> void Format(Line& line, const char* format, Args... args) {
-    char buffer[64];
+    char buffer[160]; // room for the longest format below
     std::snprintf(buffer, sizeof buffer, format, args...);
     line.text += buffer;
 }
