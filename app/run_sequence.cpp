@@ -30,6 +30,8 @@ void CloseFilesAfterFailure() {
 }
 
 int EndWithToolkitErrors() {
+    // The file and the system's reason first, where a system call failed.
+    PrintFileFailure3ds(stderr);
     PrintErrors3ds(stderr);
     CloseFilesAfterFailure();
     return kToolkitErrorExit;

@@ -4,8 +4,9 @@
 //
 // Standard output carries only the progress line. After every toolkit step
 // the toolkit's pending-error flag is checked; on the first error the
-// recorded toolkit messages are printed on standard error, newest first, and
-// the run ends with kToolkitErrorExit (255 as the shell sees it). The output
+// recorded toolkit messages are printed on standard error, newest first,
+// after a line "file: reason" where a system call on a file failed, and the
+// run ends with kToolkitErrorExit (255 as the shell sees it). The output
 // file then keeps whatever had been written to it. Nothing here ends the
 // process, and every run starts afresh: one process may convert many levels.
 

@@ -1,6 +1,7 @@
-// Fuzz target for 3DS file bytes: reads them into a database, dumps the chunk
-// tree and writes the database back. A file that reads and writes must read
-// again from what was written and write the same bytes a second time.
+// Fuzz target for 3DS file bytes: reads them into a database, says what is
+// damaged, dumps the chunk tree and writes the database back. A file that
+// reads and writes must read again from what was written and write the same
+// bytes a second time.
 
 #include "app/chunk_dump.h"
 #include "toolkit3ds/database_reader.h"
@@ -51,8 +52,10 @@ bool ReadDumpAndWrite(const std::string& path, const std::string& copyPath) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
     std::unique_ptr<Database3ds> db;
     InitDatabase3ds(db);
-    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get());
+    ReadDamage3ds damage;
+    ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get(), &damage);
     const bool read = !ErrorPending3ds;
+    std::fputs(DescribeDamage(damage).c_str(), sink);
     ClearErrors3ds();
     if (db != nullptr) {
         DumpChunkTree(sink, db->root.get());

@@ -303,19 +303,24 @@ enum class ChunkKind3ds : uint8_t {
     kNote,      // has a string record in memory that is never written or read
 };
 
-// Longest texts, in characters before the zero byte, that loading accepts.
+// Longest texts, in characters before the zero byte, that the format allows.
+// The puts keep to them; loading takes a longer text whole (its zero byte must
+// lie within its chunk), as files written by other programs hold them.
 inline constexpr uint32_t kObjectNameLimit3ds = 10;   // object, camera, node, instance, morph names
 inline constexpr uint32_t kBitmapNameLimit3ds = 12;   // bitmap and procedure names
 inline constexpr uint32_t kMaterialNameLimit3ds = 16; // material and map file names
 inline constexpr uint32_t kHeaderFileNameLimit3ds = 512;
 // Text limit meaning "as many characters as the chunk holds".
 inline constexpr uint32_t kTextLimitChunk3ds = UINT32_MAX;
+// The viewport entries' camera name field: a name of 11 characters fills it
+// without a zero byte.
+inline constexpr uint32_t kCameraNameField3ds = kObjectNameLimit3ds + 1;
 
 struct ChunkTagInfo3ds {
     ChunkTag3ds tag = kTagNone3ds;
     ChunkKind3ds kind = ChunkKind3ds::kUnknown;
     uint8_t layout = 0;     // index of the layout in ChunkData3ds (kData, kNote)
-    uint32_t textLimit = 0; // characters a StringData3ds may hold when read
+    uint32_t textLimit = 0; // characters the format allows a StringData3ds
     const char* name = "";  // what the chunk is, in a few words: "vertex list"
 };
 
@@ -344,7 +349,8 @@ ChunkData3ds* NewChunkData3ds(Chunk3ds* chunk);
 // no open file. A record that cannot be encoded faithfully writes nothing and
 // raises ERR_INVALID_DATA (a list of more than 65535 elements, a record of
 // another layout than its tag's, fewer raw bytes than the size asks for) or
-// ERR_STRING_TOO_LONG (a viewport camera name over 10 characters).
+// ERR_STRING_TOO_LONG (a viewport camera name over the 11 characters of its
+// field).
 void WriteChunkData3ds(Chunk3ds* chunk);
 
 // Frees the chunk's record with everything it owns; the chunk keeps none.
@@ -355,8 +361,9 @@ void FreeChunkData3ds(Chunk3ds* chunk);
 // the tag's layout and stored in the chunk. Containers and 0x80F0 yield none;
 // an unknown or flag tag with a size above 6 loads size - 6 raw bytes. A chunk
 // without a source file (slot 255) yields none and reads nothing.
-// Failures: a value the file cannot deliver, or a string longer than its
-// limit, raises ERR_READING_FILE; loading still goes through the rest of the
+// Texts are taken whole, however long, up to a zero byte within the chunk.
+// Failures: a value the file cannot deliver, or a text without a zero byte
+// within the chunk, raises ERR_READING_FILE; loading still goes through the rest of the
 // record and stores it, but the values behind the failure are not to be
 // trusted (with the error pending most primitives give their defaults).
 // A source slot that names no open file also raises ERR_READING_FILE.
@@ -367,6 +374,24 @@ void FreeChunkData3ds(Chunk3ds* chunk);
 // further than the end of the chunk's last value, so the position afterwards
 // is the end of the record: where the chunk's sub-chunks begin.
 ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk);
+
+// What kept a record from loading, in numbers a message can name.
+struct RecordFault3ds {
+    enum class Kind : uint8_t {
+        kNone,
+        kCountBeyondChunk, // count elements of elementBytes each need more than bytesLeft
+        kTextWithoutEnd,   // a text finds no zero byte in the bytesLeft of its chunk
+        kPastChunkEnd,     // the record needs more than the chunk's bytesLeft data bytes
+    };
+    Kind kind = Kind::kNone;
+    uint64_t count = 0;
+    uint64_t elementBytes = 0;
+    uint64_t bytesLeft = 0;
+};
+// ReadChunkData3ds, which also tells the first fault of a failed load in
+// *fault when fault is not none and holds kNone. A failure of the system (an
+// error noted by file_io.h) or of memory is no fault of the record.
+ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk, RecordFault3ds* fault);
 
 // When the source holds a record and the copy holds none, gives the copy its
 // own deep copy. ERR_NO_MEM leaves the copy without a record.

@@ -15,8 +15,6 @@ namespace {
 
 // The largest count a word in front of a counted list can give.
 constexpr size_t kMaxWordCount = UINT16_MAX;
-// A viewport entry's camera name field holds the name and its zero byte.
-constexpr uint32_t kCameraNameField = kObjectNameLimit3ds + 1;
 
 // Bytes on disk of the elements of counted lists, for the checks against the chunk.
 constexpr uint64_t kPointBytes = 12;
@@ -31,7 +29,15 @@ struct Source {
     uint64_t end = 0;                      // position behind the chunk's data, within the file
     uint32_t chunkSize = 0;                // the chunk's recorded size
     const ChunkTagInfo3ds* info = nullptr; // the tag's table entry, none for unknown tags
+    RecordFault3ds* fault = nullptr;       // where the first fault is told, or none
 };
+
+// Tells the first fault of the record to whoever asked.
+void TellFault(const Source& source, const RecordFault3ds& fault) {
+    if (source.fault != nullptr && source.fault->kind == RecordFault3ds::Kind::kNone) {
+        *source.fault = fault;
+    }
+}
 
 uint64_t BytesLeft(const Source& source) {
     const int32_t position = GetFilePosition3ds();
@@ -45,11 +51,27 @@ uint64_t BytesLeft(const Source& source) {
 // chunk, before anything is allocated for them. Cannot overflow: the count is
 // at most 32 bits and an element a few dozen bytes.
 bool Fits(const Source& source, uint64_t count, uint64_t elementBytes) {
-    if (count * elementBytes > BytesLeft(source)) {
+    const uint64_t left = BytesLeft(source);
+    if (count * elementBytes > left) {
+        TellFault(source, {RecordFault3ds::Kind::kCountBeyondChunk, count, elementBytes, left});
         RaiseError3ds(ERR_INVALID_CHUNK);
         return false;
     }
     return true;
+}
+
+// A text of the record, however long: its zero byte must lie within the chunk.
+// The name limits bind what is put, not what a file may hold.
+std::string ReadText(const Source& source) {
+    const uint64_t left = BytesLeft(source);
+    // With no byte left, the one byte read shows the text running past the chunk.
+    const uint32_t limit = left == 0 ? 0 : static_cast<uint32_t>(left - 1);
+    const bool pending = ErrorPending3ds;
+    std::string text = ReadString3ds(limit);
+    if (!pending && ErrorPending3ds && left > 0) {
+        TellFault(source, {RecordFault3ds::Kind::kTextWithoutEnd, 0, 0, left});
+    }
+    return text;
 }
 
 // Bytes of the chunk behind its header; 0 for a size below the header's.
@@ -148,13 +170,7 @@ void Encode(const StringData3ds& record) {
     WriteString3ds(record.text);
 }
 bool Decode(StringData3ds& record, const Source& source) {
-    uint32_t limit = source.info == nullptr ? 0 : source.info->textLimit;
-    if (limit == kTextLimitChunk3ds) {
-        // The zero byte must lie within the chunk too.
-        const uint64_t left = std::max<uint64_t>(BytesLeft(source), 1);
-        limit = static_cast<uint32_t>(std::min<uint64_t>(left - 1, source.chunkSize));
-    }
-    record.text = ReadString3ds(limit);
+    record.text = ReadText(source);
     return true;
 }
 
@@ -228,11 +244,10 @@ bool Decode(ViewportLayoutData3ds& record, const Source&) {
 }
 
 void Encode(const ViewportEntryData3ds& record) {
-    // A longer name would fill the fixed field without its zero byte and
-    // shift every byte behind it.
+    // A name longer than the field would shift every byte behind it.
     const std::string_view name =
         std::string_view(record.cameraName).substr(0, record.cameraName.find('\0'));
-    if (name.size() > kObjectNameLimit3ds) {
+    if (name.size() > kCameraNameField3ds) {
         RaiseError3ds(ERR_STRING_TOO_LONG);
         return;
     }
@@ -248,7 +263,7 @@ void Encode(const ViewportEntryData3ds& record) {
     WritePoint3ds(record.center);
     WriteFloat3ds(record.horizAngle);
     WriteFloat3ds(record.vertAngle);
-    WriteFixedString3ds(name, kCameraNameField);
+    WriteFixedString3ds(name, kCameraNameField3ds);
 }
 bool Decode(ViewportEntryData3ds& record, const Source&) {
     for (int16_t& value : record.entryState) {
@@ -263,7 +278,10 @@ bool Decode(ViewportEntryData3ds& record, const Source&) {
     record.center = ReadPoint3ds();
     record.horizAngle = ReadFloat3ds();
     record.vertAngle = ReadFloat3ds();
-    record.cameraName = ReadFixedString3ds(kObjectNameLimit3ds);
+    // A name that fills the whole field has no zero byte.
+    uint8_t field[kCameraNameField3ds] = {};
+    ReadByteArray3ds(kCameraNameField3ds, field);
+    record.cameraName.assign(field, std::find(field, field + kCameraNameField3ds, 0));
     return true;
 }
 
@@ -349,7 +367,7 @@ void Encode(const MaterialGroupData3ds& record) {
     WriteUShorts3ds(record.faces);
 }
 bool Decode(MaterialGroupData3ds& record, const Source& source) {
-    record.name = ReadString3ds(kMaterialNameLimit3ds);
+    record.name = ReadText(source);
     const uint16_t count = ReadUShort3ds();
     if (!Fits(source, count, kWordBytes)) {
         return false;
@@ -460,9 +478,9 @@ void Encode(const BoxMapData3ds& record) {
         WriteString3ds(name);
     }
 }
-bool Decode(BoxMapData3ds& record, const Source&) {
+bool Decode(BoxMapData3ds& record, const Source& source) {
     for (std::string& name : record.names) {
-        name = ReadString3ds(kMaterialNameLimit3ds);
+        name = ReadText(source);
     }
     return true;
 }
@@ -552,9 +570,9 @@ void Encode(const KeyframerHeaderData3ds& record) {
     WriteString3ds(record.fileName);
     WriteLong3ds(record.animLength);
 }
-bool Decode(KeyframerHeaderData3ds& record, const Source&) {
+bool Decode(KeyframerHeaderData3ds& record, const Source& source) {
     record.revision = ReadShort3ds();
-    record.fileName = ReadString3ds(kHeaderFileNameLimit3ds);
+    record.fileName = ReadText(source);
     record.animLength = ReadLong3ds();
     return true;
 }
@@ -565,8 +583,8 @@ void Encode(const NodeHeaderData3ds& record) {
     WriteUShort3ds(record.flags2);
     WriteUShort3ds(record.parentId);
 }
-bool Decode(NodeHeaderData3ds& record, const Source&) {
-    record.name = ReadString3ds(kObjectNameLimit3ds);
+bool Decode(NodeHeaderData3ds& record, const Source& source) {
+    record.name = ReadText(source);
     record.flags1 = ReadUShort3ds();
     record.flags2 = ReadUShort3ds();
     record.parentId = ReadUShort3ds();
@@ -587,7 +605,7 @@ bool Decode(BoundingBoxData3ds& record, const Source&) {
 void EncodeValue(const Point3ds& value) {
     WritePoint3ds(value);
 }
-void DecodeValue(Point3ds& value) {
+void DecodeValue(Point3ds& value, const Source&) {
     value = ReadPoint3ds();
 }
 constexpr uint64_t MinValueBytes(const Point3ds*) {
@@ -600,7 +618,7 @@ void EncodeValue(const RotationValue3ds& value) {
     WriteFloat3ds(value.y);
     WriteFloat3ds(value.z);
 }
-void DecodeValue(RotationValue3ds& value) {
+void DecodeValue(RotationValue3ds& value, const Source&) {
     value.angle = ReadFloat3ds();
     value.x = ReadFloat3ds();
     value.y = ReadFloat3ds();
@@ -613,7 +631,7 @@ constexpr uint64_t MinValueBytes(const RotationValue3ds*) {
 void EncodeValue(float value) {
     WriteFloat3ds(value);
 }
-void DecodeValue(float& value) {
+void DecodeValue(float& value, const Source&) {
     value = ReadFloat3ds();
 }
 constexpr uint64_t MinValueBytes(const float*) {
@@ -623,15 +641,15 @@ constexpr uint64_t MinValueBytes(const float*) {
 void EncodeValue(const std::string& value) {
     WriteString3ds(value);
 }
-void DecodeValue(std::string& value) {
-    value = ReadString3ds(kObjectNameLimit3ds);
+void DecodeValue(std::string& value, const Source& source) {
+    value = ReadText(source);
 }
 constexpr uint64_t MinValueBytes(const std::string*) {
     return 1; // the zero byte of an empty name
 }
 
 void EncodeValue(const NoValue3ds&) {}
-void DecodeValue(NoValue3ds&) {}
+void DecodeValue(NoValue3ds&, const Source&) {}
 constexpr uint64_t MinValueBytes(const NoValue3ds*) {
     return 0;
 }
@@ -665,7 +683,7 @@ template <typename Value> bool Decode(TrackData3ds<Value>& record, const Source&
     record.keys.resize(header.keyCount);
     for (TrackKey3ds<Value>& key : record.keys) {
         key.header = ReadKeyHeader3ds();
-        DecodeValue(key.value);
+        DecodeValue(key.value, source);
     }
     return true;
 }
@@ -711,6 +729,10 @@ void WriteChunkData3ds(Chunk3ds* chunk) {
 }
 
 ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
+    return ReadChunkData3ds(chunk, nullptr);
+}
+
+ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk, RecordFault3ds* fault) {
     if (chunk == nullptr) {
         return nullptr;
     }
@@ -746,6 +768,7 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
     source.chunkSize = chunk->size;
     source.info = info;
     source.end = std::max(dataStart, std::min(chunkEnd, uint64_t(fileSize)));
+    source.fault = fault;
     if (uint64_t(GetFilePosition3ds()) != dataStart) {
         SetFilePosition3ds(static_cast<int32_t>(dataStart));
     }
@@ -768,9 +791,17 @@ ChunkData3ds* ReadChunkData3ds(Chunk3ds* chunk) {
         }
         // A record that ran on into the bytes behind its chunk was read from
         // someone else's bytes: a string without its zero byte, a key too many.
+        const RecordFault3ds pastEnd = {RecordFault3ds::Kind::kPastChunkEnd, 0, 0,
+                                        source.end - dataStart};
         if (uint64_t(GetFilePosition3ds()) > chunkEnd) {
+            TellFault(source, pastEnd);
             RaiseError3ds(ERR_INVALID_CHUNK);
             return nullptr;
+        }
+        // A value the file could not deliver, with no system error behind it,
+        // lay beyond the file's end: the record wanted more than was there.
+        if (ErrorPending3ds && std::ferror(file->stream) == 0) {
+            TellFault(source, pastEnd);
         }
         chunk->data = std::move(record);
     } catch (const std::bad_alloc&) {

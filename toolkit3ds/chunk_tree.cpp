@@ -101,6 +101,7 @@ void RefreshIndex(Database3ds* db, Chunk3ds* section, const IndexKind& kind) {
         return;
     }
     stale = false;
+    ++db->indexRebuilds;
     std::unique_ptr<NameIndex3ds>& index = db->*kind.index;
     const uint32_t tag = kind.tag;
     FreeNameIndex3ds(index);

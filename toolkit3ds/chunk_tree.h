@@ -85,6 +85,7 @@ struct Database3ds {
     std::unique_ptr<NameIndex3ds> objectIndex;   // named objects 0x4000
     std::unique_ptr<NameIndex3ds> materialIndex; // materials 0xAFFF
     std::unique_ptr<NameIndex3ds> nodeIndex;     // never built; freed with the database
+    uint32_t indexRebuilds = 0; // object and material index rebuilds so far, for tests
 };
 
 // --- Chunks ----------------------------------------------------------------------

@@ -2,8 +2,10 @@
 
 #include "toolkit3ds/errors.h"
 #include "toolkit3ds/keyframer.h"
+#include "toolkit3ds/toolkit_state.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <new>
 #include <string>
@@ -19,52 +21,104 @@ struct OpenChunk {
     Chunk3ds* lastChild = nullptr; // where the next sub-chunk is linked
 };
 
-// Reads the header at position of the current file and makes its chunk; the
-// chunk must end by end. None after an error.
-std::unique_ptr<Chunk3ds> ReadChunkHeader(uint64_t position, uint64_t end, uint8_t fileIndex) {
-    if (end - position < kChunkHeaderSize3ds) {
-        RaiseError3ds(ERR_INVALID_CHUNK);
-        return nullptr;
+// One reading of a file into a tree.
+struct TreeReading {
+    File3ds* file = nullptr;
+    ReadDamage3ds damage; // the first damage found; later ones mostly follow from it
+    bool cut = false;     // a chunk was cut at its parent's end; raised when reading ends
+};
+
+// Keeps the damage unless an earlier one is kept.
+void KeepDamage(TreeReading& reading, const ReadDamage3ds& found) {
+    if (reading.damage.kind == ReadDamage3ds::Kind::kNone) {
+        reading.damage = found;
     }
+}
+
+// Keeps the damage and raises its code: the reading stops.
+void NoteDamage(TreeReading& reading, const ReadDamage3ds& found, int32_t code) {
+    KeepDamage(reading, found);
+    RaiseError3ds(code);
+}
+
+void MoveTo(uint64_t position) {
     // Chunks are mostly read in file order: a seek costs a system call even
     // within the stream's buffer.
     if (uint64_t(GetFilePosition3ds()) != position) {
         SetFilePosition3ds(static_cast<int32_t>(position));
     }
-    const uint16_t tag = ReadUShort3ds();
-    const uint32_t length = ReadULong3ds();
+}
+
+// Reads the header at position of the current file and makes its chunk, inside
+// a parent of the tag (0: the file) that ends at end. A chunk that claims more
+// than its parent holds is taken to end with the parent, so that the bytes it
+// does hold can be read; that damage is raised when reading ends. None after
+// any other damage or error.
+std::unique_ptr<Chunk3ds> ReadChunkHeader(TreeReading& reading, uint64_t position, uint64_t end,
+                                          uint16_t parentTag) {
+    ReadDamage3ds found;
+    found.position = static_cast<uint32_t>(position);
+    found.bytesLeft = end - position;
+    found.parentTag = parentTag;
+    if (found.bytesLeft < kChunkHeaderSize3ds) {
+        found.kind = ReadDamage3ds::Kind::kHeaderCut;
+        NoteDamage(reading, found, ERR_INVALID_CHUNK);
+        return nullptr;
+    }
+    MoveTo(position);
+    found.tag = ReadUShort3ds();
+    found.length = ReadULong3ds();
     if (ErrorPending3ds) {
         return nullptr;
     }
     // Tag 0 and parent-name notes are never written, so no file of ours holds them and
     // the writer would drop them.
-    if (length < kChunkHeaderSize3ds || length > end - position || tag == kTagNone3ds ||
-        tag == kTagParentName3ds) {
-        RaiseError3ds(ERR_INVALID_CHUNK);
+    if (found.tag == kTagNone3ds || found.tag == kTagParentName3ds) {
+        found.kind = ReadDamage3ds::Kind::kTagNeverStored;
+        NoteDamage(reading, found, ERR_INVALID_CHUNK);
+        return nullptr;
+    }
+    if (found.length < kChunkHeaderSize3ds) {
+        found.kind = ReadDamage3ds::Kind::kLengthBelowHeader;
+        NoteDamage(reading, found, ERR_INVALID_CHUNK);
         return nullptr;
     }
     std::unique_ptr<Chunk3ds> chunk;
-    NewChunkWithTag3ds(&chunk, tag);
+    NewChunkWithTag3ds(&chunk, found.tag);
     if (ErrorPending3ds) {
         return nullptr;
     }
-    chunk->size = length;
-    chunk->position = static_cast<uint32_t>(position);
-    chunk->readFileIndex = fileIndex;
+    chunk->size = found.length;
+    chunk->position = found.position;
+    chunk->readFileIndex = reading.file->index;
+    if (found.length > found.bytesLeft) {
+        found.kind = ReadDamage3ds::Kind::kLengthBeyondParent;
+        KeepDamage(reading, found);
+        reading.cut = true;
+        chunk->size = static_cast<uint32_t>(found.bytesLeft);
+    }
     return chunk;
 }
 
 // Where the chunk's sub-chunks begin. A data tag's record is decoded to find
 // its end, then dropped: it stays in the file until it is used.
-uint64_t SubChunksStart(Chunk3ds* chunk) {
+uint64_t SubChunksStart(TreeReading& reading, Chunk3ds* chunk) {
     const uint64_t end = uint64_t{chunk->position} + chunk->size;
     switch (GetChunkKind3ds(chunk->tag)) {
     case ChunkKind3ds::kContainer:
         return uint64_t{chunk->position} + kChunkHeaderSize3ds;
     case ChunkKind3ds::kData: {
-        ReadChunkData3ds(chunk);
+        ReadDamage3ds found;
+        ReadChunkData3ds(chunk, &found.record);
         const int32_t recordEnd = GetFilePosition3ds();
         FreeChunkData3ds(chunk);
+        if (ErrorPending3ds && found.record.kind != RecordFault3ds::Kind::kNone) {
+            found.kind = ReadDamage3ds::Kind::kBadRecord;
+            found.tag = static_cast<uint16_t>(chunk->tag);
+            found.position = chunk->position;
+            found.length = chunk->size;
+            KeepDamage(reading, found);
+        }
         return recordEnd < 0 ? end : uint64_t(recordEnd);
     }
     default:
@@ -72,22 +126,55 @@ uint64_t SubChunksStart(Chunk3ds* chunk) {
     }
 }
 
-// Reads the file's chunks into a tree, depth first with an explicit stack.
-void ReadChunkTree(File3ds* file, Database3ds* db) {
+// The root chunk, when the file starts with one.
+std::unique_ptr<Chunk3ds> ReadRoot(TreeReading& reading) {
+    File3ds* file = reading.file;
     const int64_t fileSize = GetFileSize3ds(file);
-    if (fileSize < 0 || fileSize > std::numeric_limits<int32_t>::max()) {
+    if (fileSize < 0) {
+        NoteFileFailure3ds(file->name, errno);
         RaiseError3ds(ERR_READING_FILE);
-        return;
+        return nullptr;
+    }
+    ReadDamage3ds found;
+    found.bytesLeft = uint64_t(fileSize);
+    if (fileSize > std::numeric_limits<int32_t>::max()) {
+        found.kind = ReadDamage3ds::Kind::kFileTooLarge;
+        NoteDamage(reading, found, ERR_READING_FILE);
+        return nullptr;
+    }
+    if (fileSize == 0) {
+        found.kind = ReadDamage3ds::Kind::kEmptyFile;
+        NoteDamage(reading, found, ERR_INVALID_CHUNK);
+        return nullptr;
     }
     SetCurrentFile3ds(file);
-    db->root = ReadChunkHeader(0, uint64_t(fileSize), file->index);
-    if (ErrorPending3ds) {
+    // Any two bytes make a tag: a file that does not start with a root is
+    // something else, whatever its length field would claim.
+    if (fileSize >= 2) {
+        found.tag = ReadUShort3ds();
+        if (ErrorPending3ds) {
+            return nullptr;
+        }
+        if (!IsRootTag3ds(found.tag)) {
+            found.kind = ReadDamage3ds::Kind::kNotA3dsFile;
+            NoteDamage(reading, found, ERR_INVALID_CHUNK);
+            return nullptr;
+        }
+    }
+    return ReadChunkHeader(reading, 0, uint64_t(fileSize), kTagNone3ds);
+}
+
+// Reads the file's chunks into a tree, depth first with an explicit stack.
+void ReadChunkTree(TreeReading& reading, Database3ds* db) {
+    File3ds* file = reading.file;
+    db->root = ReadRoot(reading);
+    if (db->root == nullptr) {
         return;
     }
 
     std::vector<OpenChunk> open; // the chunks from the root down whose sub-chunks are read
-    auto openChunk = [&open](Chunk3ds* chunk) {
-        const uint64_t start = SubChunksStart(chunk);
+    auto openChunk = [&open, &reading](Chunk3ds* chunk) {
+        const uint64_t start = SubChunksStart(reading, chunk);
         if (ErrorPending3ds) {
             return;
         }
@@ -103,14 +190,19 @@ void ReadChunkTree(File3ds* file, Database3ds* db) {
             open.pop_back();
             continue;
         }
-        // The root stands at depth 1, its sub-chunks at depth 2.
-        if (open.size() + 1 > kMaxChunkDepth3ds) {
-            RaiseError3ds(ERR_INVALID_CHUNK);
+        SelectFileByIndex3ds(file->index);
+        std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(reading, parent.next, parent.end,
+                                                          static_cast<uint16_t>(parent.chunk->tag));
+        if (ErrorPending3ds) {
             return;
         }
-        SelectFileByIndex3ds(file->index);
-        std::unique_ptr<Chunk3ds> chunk = ReadChunkHeader(parent.next, parent.end, file->index);
-        if (ErrorPending3ds) {
+        // The root stands at depth 1, its sub-chunks at depth 2.
+        if (open.size() + 1 > kMaxChunkDepth3ds) {
+            ReadDamage3ds found;
+            found.kind = ReadDamage3ds::Kind::kTooDeep;
+            found.tag = static_cast<uint16_t>(chunk->tag);
+            found.position = chunk->position;
+            NoteDamage(reading, found, ERR_INVALID_CHUNK);
             return;
         }
         parent.next += chunk->size;
@@ -259,7 +351,11 @@ void LinkKeyframerNodes(Database3ds* db) {
 
 } // namespace
 
-void ReadDatabase3ds(File3ds* file, Database3ds* db) {
+bool IsRootTag3ds(uint32_t tag) {
+    return tag == kTagMeshFile3ds || tag == kTagProjectFile3ds || tag == kTagMaterialLibrary3ds;
+}
+
+void ReadDatabase3ds(File3ds* file, Database3ds* db, ReadDamage3ds* damage) {
     if (file == nullptr || db == nullptr || file->mode != kModeRead3ds ||
         GetFileByIndex3ds(file->index) != file) {
         RaiseError3ds(ERR_INVALID_ARG);
@@ -273,15 +369,26 @@ void ReadDatabase3ds(File3ds* file, Database3ds* db) {
     db->materialIndexStale = true;
     db->nodeIndexStale = true;
 
+    TreeReading reading;
+    reading.file = file;
     try {
-        ReadChunkTree(file, db);
-        if (!ErrorPending3ds) {
+        ReadChunkTree(reading, db);
+        if (!ErrorPending3ds && !reading.cut) {
             LinkKeyframerNodes(db);
         }
     } catch (const std::bad_alloc&) {
         RaiseError3ds(ERR_NO_MEM);
     }
     FreeNodeList3ds();
+    // A cut chunk came first: its code goes before those of what stopped the reading.
+    if (reading.cut) {
+        const std::vector<int32_t> later = TakeErrors3ds();
+        RaiseError3ds(ERR_INVALID_CHUNK);
+        RaiseErrors3ds(later);
+    }
+    if (damage != nullptr) {
+        *damage = reading.damage;
+    }
     if (ErrorPending3ds) {
         RaiseError3ds(ERR_READING_DATABASE);
     }

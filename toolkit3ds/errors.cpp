@@ -1,5 +1,8 @@
 #include "toolkit3ds/errors.h"
 
+#include <cstring>
+#include <new>
+
 namespace {
 
 constexpr const char* kUnknownErrorMessage = "Unknown error code was encountered";
@@ -41,7 +44,8 @@ constexpr const char* kErrorMessages[N_ERRORS + 1] = {
 // All error state but the flag, which callers read directly.
 struct ErrorState3ds {
     std::array<ErrorRecord3ds, kErrorListSize3ds> list{};
-    ErrorRecord3ds overflow{}; // the first code lost to a full list, or N_ERRORS after more
+    ErrorRecord3ds overflow{};  // the first code lost to a full list, or N_ERRORS after more
+    FileFailure3ds fileFailure; // the first failed system call on a file
 };
 
 ErrorState3ds errorState;
@@ -100,4 +104,31 @@ const std::array<ErrorRecord3ds, kErrorListSize3ds>& ErrorList3ds() {
 
 const ErrorRecord3ds& ErrorOverflow3ds() {
     return errorState.overflow;
+}
+
+void NoteFileFailure3ds(std::string_view fileName, int systemError) {
+    FileFailure3ds& failure = errorState.fileFailure;
+    if (systemError == 0 || failure.systemError != 0) {
+        return;
+    }
+    // The note only adds words to a code already raised: without memory for
+    // the name it is left out.
+    try {
+        failure.fileName = fileName;
+        failure.systemError = systemError;
+    } catch (const std::bad_alloc&) {
+        failure = {};
+    }
+}
+
+const FileFailure3ds& GetFileFailure3ds() {
+    return errorState.fileFailure;
+}
+
+void PrintFileFailure3ds(std::FILE* stream) {
+    const FileFailure3ds& failure = errorState.fileFailure;
+    if (stream != nullptr && failure.systemError != 0) {
+        std::fprintf(stream, "%s: %s\n", failure.fileName.c_str(),
+                     std::strerror(failure.systemError));
+    }
 }

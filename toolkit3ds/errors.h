@@ -10,6 +10,8 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 // Error codes. Codes 20 and 21 have no message of their own (21 is raised by
 // the mesh put after a failed sub-chunk); they print as an unknown code.
@@ -56,7 +58,8 @@ extern bool ErrorPending3ds;
 // entry, any later one turns it into N_ERRORS.
 void RaiseError3ds(int32_t code);
 
-// Clears the flag and empties every entry, the overflow entry included.
+// Clears the flag and empties every entry, the overflow entry included, and
+// forgets the file failure.
 void ClearErrors3ds();
 
 // Writes each recorded message with "%s\n", newest first (entry 19 down to 0).
@@ -72,3 +75,24 @@ const std::array<ErrorRecord3ds, kErrorListSize3ds>& ErrorList3ds();
 
 // The overflow entry: empty until an error is raised with the list full.
 const ErrorRecord3ds& ErrorOverflow3ds();
+
+// --- The file behind a file error ---------------------------------------------
+//
+// A code says what failed, not which file or why. So that a caller can say
+// "KeshMesh.3ds: Permission denied", the toolkit notes the file and the
+// system's error number when a system call on a file fails, before it raises
+// ERR_OPENING_FILE, ERR_READING_FILE, ERR_WRITING_FILE or ERR_CLOSING_FILE.
+// Only the first failure is kept: later ones are mostly its consequences.
+
+struct FileFailure3ds {
+    std::string fileName; // as the file was opened; empty when none failed
+    int systemError = 0;  // errno of the failed call; 0 when none failed
+};
+
+// Notes the failure unless one is noted already; a systemError of 0 is ignored.
+void NoteFileFailure3ds(std::string_view fileName, int systemError);
+// The noted failure; systemError 0 when there is none.
+const FileFailure3ds& GetFileFailure3ds();
+// Writes "name: reason\n" (the system's text for the error number) when a
+// failure is noted; nothing otherwise, or for a null stream.
+void PrintFileFailure3ds(std::FILE* stream);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -22,11 +23,6 @@ constexpr const char* kPathSeparators = "\\/:";
 constexpr uint32_t kModeLengthLimit = 30;
 
 std::unique_ptr<FileTable3ds> fileTable;
-
-std::FILE* CurrentStream() {
-    File3ds* file = GetCurrentFile3ds();
-    return file == nullptr ? nullptr : file->stream;
-}
 
 // The current file when it has an open stream, or none.
 File3ds* CurrentOpenFile() {
@@ -49,6 +45,11 @@ void StoreULong(uint8_t* at, uint32_t value) {
 
 void StoreFloat(uint8_t* at, float value) {
     StoreULong(at, std::bit_cast<uint32_t>(value));
+}
+
+// Notes the system's error of the call on the file that has just failed.
+void NoteFailure(const File3ds& file) {
+    NoteFileFailure3ds(file.name, errno);
 }
 
 // Hands count bytes to the stream, which writes them where it stands.
@@ -144,7 +145,12 @@ bool Seek(File3ds& file, uint64_t position) {
 // Writes one item of count bytes to the current file; false when it raised.
 bool WriteItem(const uint8_t* bytes, size_t count) {
     File3ds* file = CurrentOpenFile();
-    if (file == nullptr || !PutBytes(*file, bytes, count)) {
+    if (file == nullptr) {
+        RaiseError3ds(ERR_WRITING_FILE);
+        return false;
+    }
+    if (!PutBytes(*file, bytes, count)) {
+        NoteFailure(*file);
         RaiseError3ds(ERR_WRITING_FILE);
         return false;
     }
@@ -154,16 +160,20 @@ bool WriteItem(const uint8_t* bytes, size_t count) {
 // Reads one item of count bytes from the current file; false (and the error raised) when the
 // stream cannot deliver all of it.
 bool ReadItem(uint8_t* bytes, size_t count) {
-    std::FILE* stream = CurrentStream();
-    if (stream == nullptr) {
+    File3ds* file = CurrentOpenFile();
+    if (file == nullptr) {
         RaiseError3ds(ERR_READING_FILE);
         return false;
     }
     // Items are a few bytes: taking them straight from the buffer, without
     // fread's locking and copying, makes reading several times faster.
     for (size_t i = 0; i < count; ++i) {
-        const int byte = getc_unlocked(stream);
+        const int byte = getc_unlocked(file->stream);
         if (byte == EOF) {
+            // The end of the file has no system reason; a failed read has.
+            if (std::ferror(file->stream) != 0) {
+                NoteFailure(*file);
+            }
             RaiseError3ds(ERR_READING_FILE);
             return false;
         }
@@ -289,7 +299,16 @@ File3ds* OpenFile3ds(const char* name, const char* mode) {
     }
 
     file->stream = std::fopen(file->name.c_str(), file->mode == kModeRead3ds ? "rb" : "wb");
+    // A directory opens for reading, but holds no bytes to read.
+    struct stat status {};
+    if (file->stream != nullptr && fstat(fileno(file->stream), &status) == 0 &&
+        S_ISDIR(status.st_mode)) {
+        std::fclose(file->stream);
+        file->stream = nullptr;
+        errno = EISDIR;
+    }
     if (file->stream == nullptr) {
+        NoteFailure(*file);
         RaiseError3ds(ERR_OPENING_FILE);
         DiscardFile(file);
         return nullptr;
@@ -316,14 +335,25 @@ void CloseFile3ds(File3ds* file) {
         return;
     }
     bool failed = false;
+    int systemError = 0; // of the first call that failed
+    const auto check = [&failed, &systemError](bool callFailed) {
+        if (callFailed && !failed) {
+            systemError = errno;
+        }
+        failed = failed || callFailed;
+    };
     if (file->stream != nullptr) {
         // A write that failed earlier or a failed flush means data never reached the file.
         if ((file->mode & kModeWrite3ds) != 0) {
-            failed = !FlushOutput(*file);
-            failed = std::fflush(file->stream) != 0 || std::ferror(file->stream) != 0 || failed;
+            check(!FlushOutput(*file));
+            check(std::fflush(file->stream) != 0);
+            check(std::ferror(file->stream) != 0);
         }
-        failed = std::fclose(file->stream) != 0 || failed;
+        check(std::fclose(file->stream) != 0);
         file->stream = nullptr;
+    }
+    if (failed) {
+        NoteFileFailure3ds(file->name, systemError);
     }
     if (file->isTemporary) {
         std::remove(file->name.c_str());
@@ -434,12 +464,14 @@ void MoveReadFileAside3ds(File3ds* file) {
     // other process can take the name in between.
     const int descriptor = mkstemp(tempName.data());
     if (descriptor < 0) {
+        NoteFailure(*file);
         RaiseError3ds(ERR_OPENING_FILE);
         return;
     }
     close(descriptor);
     // The open stream follows the file through the rename and keeps its position and buffer.
     if (std::rename(file->name.c_str(), tempName.c_str()) != 0) {
+        NoteFailure(*file);
         std::remove(tempName.c_str());
         RaiseError3ds(ERR_OPENING_FILE);
         return;
@@ -525,6 +557,9 @@ void ReleaseOutput3ds(File3ds* file) {
         return;
     }
     const bool written = FlushOutput(*file);
+    if (!written) {
+        NoteFailure(*file);
+    }
     ResetOutputCapacity(file->output);
     if (!written) {
         RaiseError3ds(ERR_WRITING_FILE);
@@ -645,7 +680,13 @@ void WriteString3ds(std::string_view text) {
     if (!failed) {
         constexpr uint8_t kZero = 0;
         failed = !PutBytes(*file, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        if (failed) {
+            NoteFailure(*file);
+        }
         failed = !PutBytes(*file, &kZero, 1) || failed;
+        if (failed) {
+            NoteFailure(*file);
+        }
     }
     if (failed) {
         RaiseError3ds(ERR_WRITING_FILE);
@@ -932,11 +973,13 @@ void PatchChunkLength3ds(int32_t start, int32_t end) {
         // Bytes the stream already has are patched in place, leaving the position alone.
         if (pwrite(fileno(file->stream), bytes, sizeof bytes, static_cast<off_t>(field)) !=
             static_cast<ssize_t>(sizeof bytes)) {
+            NoteFailure(*file);
             RaiseError3ds(ERR_WRITING_FILE);
             return;
         }
     } else {
         if (!Seek(*file, field)) {
+            NoteFailure(*file);
             RaiseError3ds(ERR_WRITING_FILE);
             return;
         }
@@ -945,6 +988,7 @@ void PatchChunkLength3ds(int32_t start, int32_t end) {
         }
     }
     if (!Seek(*file, uint64_t(end))) {
+        NoteFailure(*file);
         RaiseError3ds(ERR_WRITING_FILE);
     }
 }

@@ -5,7 +5,9 @@
 // Every read and write primitive works on the current file's stream. All
 // values on disk are little-endian, whatever the host. Failures raise the
 // codes of errors.h and return at once; readers then return 0 (or the
-// documented default). Like every toolkit operation, the multi-step ones here
+// documented default). A failed system call on a file first notes the file's
+// name and the system's error (NoteFileFailure3ds); the end of a file is no
+// such failure. Like every toolkit operation, the multi-step ones here
 // also stop when ErrorPending3ds was already set by an earlier, uncleared error.
 
 #include <cstdint>
@@ -72,7 +74,8 @@ FileTable3ds* GetFileTable3ds();
 // as empty. The record is owned by the table; the file does not become current.
 // A name already open in the same mode gives the existing record; one open for
 // reading is moved aside (MoveReadFileAside3ds); one open for writing is closed
-// (a failed close raises ERR_CLOSING_FILE, and the open goes on).
+// (a failed close raises ERR_CLOSING_FILE, and the open goes on). A directory
+// does not open, for reading either (EISDIR).
 // Returns none on failure, and then leaves no new record in the table:
 // ERR_INVALID_ARG, ERR_INIT_FAILED (also when an error is already pending),
 // ERR_TOO_MANY_FILES, ERR_STRING_TOO_LONG, ERR_OPENING_FILE, ERR_NO_MEM.

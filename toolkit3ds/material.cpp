@@ -9,17 +9,9 @@
 
 namespace {
 
-// Tiling-flag word bits of a map (0xA351).
-constexpr uint16_t kTilingDecalBits = 0x0011;
-constexpr uint16_t kTilingTileAndDecalBits = 0x0001;
-constexpr uint16_t kTilingIgnoreAlpha = 0x0100;
-constexpr uint16_t kTilingSummedArea = 0x0020;
-constexpr uint16_t kTilingMirror = 0x0002;
-constexpr uint16_t kTilingNegative = 0x0008;
-constexpr uint16_t kTilingAlphaTint = 0x0040;
-constexpr uint16_t kTilingTint = 0x0080;
-constexpr uint16_t kTilingAlphaAndTint = 0x00C0;
-constexpr uint16_t kTilingRgbTint = 0x0200;
+// The tiling-flag words of the tiling modes that are not plain tiling.
+constexpr uint16_t kTilingDecalBits = kTilingDecal3ds | kTilingNoTile3ds;
+constexpr uint16_t kTilingTileAndDecalBits = kTilingDecal3ds;
 
 // Flag word of the automatic reflection map (0xA310).
 constexpr int16_t kAutoReflectOn = 0x0001;
@@ -141,29 +133,29 @@ uint16_t TilingFlags(const MaterialMap3ds& map) {
         flags = kTilingTileAndDecalBits;
     }
     if (map.ignoreAlpha) {
-        flags |= kTilingIgnoreAlpha;
+        flags |= kTilingIgnoreAlpha3ds;
     }
     if (map.filter == kMapFilterSummedArea3ds) {
-        flags |= kTilingSummedArea;
+        flags |= kTilingSummedArea3ds;
     }
     if (map.mirror) {
-        flags |= kTilingMirror;
+        flags |= kTilingMirror3ds;
     }
     if (map.negative) {
-        flags |= kTilingNegative;
+        flags |= kTilingNegative3ds;
     }
     switch (map.tint) {
     case kMapTintAlpha3ds:
-        flags |= kTilingAlphaTint;
+        flags |= kTilingAlphaTint3ds;
         break;
     case kMapTint3ds:
-        flags |= kTilingTint;
+        flags |= kTilingTint3ds;
         break;
     case kMapTintAlphaAndTint3ds:
-        flags |= kTilingAlphaAndTint;
+        flags |= kTilingAlphaTint3ds | kTilingTint3ds;
         break;
     case kMapTintRgb3ds:
-        flags |= kTilingRgbTint;
+        flags |= kTilingRgbTint3ds;
         break;
     default:
         break;

@@ -36,6 +36,17 @@ inline constexpr uint32_t kMapTint3ds = 2;
 inline constexpr uint32_t kMapTintAlphaAndTint3ds = 3;
 inline constexpr uint32_t kMapTintRgb3ds = 4;
 
+// Bits of a map's tiling-flag word (0xA351), each named once.
+inline constexpr uint16_t kTilingDecal3ds = 0x0001;
+inline constexpr uint16_t kTilingMirror3ds = 0x0002;
+inline constexpr uint16_t kTilingNegative3ds = 0x0008;
+inline constexpr uint16_t kTilingNoTile3ds = 0x0010;
+inline constexpr uint16_t kTilingSummedArea3ds = 0x0020;
+inline constexpr uint16_t kTilingAlphaTint3ds = 0x0040;
+inline constexpr uint16_t kTilingTint3ds = 0x0080;
+inline constexpr uint16_t kTilingIgnoreAlpha3ds = 0x0100;
+inline constexpr uint16_t kTilingRgbTint3ds = 0x0200;
+
 // Colours are red, green, blue floats from 0.0 to 1.0 (ColorFloatData3ds).
 
 // One texture or mask map slot. The member initialisers are the defaults.

@@ -11,7 +11,10 @@ std::vector<int32_t> TakeErrors3ds() {
             codes.push_back(entry.code);
         }
     }
+    // The file behind the errors stays noted for whoever prints them.
+    const FileFailure3ds failure = GetFileFailure3ds();
     ClearErrors3ds();
+    NoteFileFailure3ds(failure.fileName, failure.systemError);
     return codes;
 }
 

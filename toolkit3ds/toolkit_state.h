@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-// The recorded error codes, oldest first; the list is cleared.
+// The recorded error codes, oldest first; the list is cleared. A noted file
+// failure (errors.h) stays noted.
 std::vector<int32_t> TakeErrors3ds();
 // Raises the codes in order, so that the error list holds them again.
 void RaiseErrors3ds(const std::vector<int32_t>& codes);

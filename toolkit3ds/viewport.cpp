@@ -26,9 +26,15 @@ struct ViewKind {
 
 // Indexed by view type - 1.
 constexpr ViewKind kViewKinds[] = {
-    {1, kTagTopView3ds},   {2, kTagBottomView3ds},      {3, kTagLeftView3ds},
-    {4, kTagRightView3ds}, {5, kTagFrontView3ds},       {6, kTagBackView3ds},
-    {7, kTagUserView3ds},  {0xFFFF, kTagCameraView3ds}, {18, kTagNone3ds},
+    {1, kTagTopView3ds},
+    {2, kTagBottomView3ds},
+    {3, kTagLeftView3ds},
+    {4, kTagRightView3ds},
+    {5, kTagFrontView3ds},
+    {6, kTagBackView3ds},
+    {7, kTagUserView3ds},
+    {kViewCodeCamera3ds, kTagCameraView3ds},
+    {kViewCodeNinth3ds, kTagNone3ds},
 };
 
 bool IsOrthographic(uint32_t viewType) {

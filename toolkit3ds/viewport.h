@@ -33,6 +33,10 @@ inline constexpr uint32_t kViewUser3ds = 7;
 inline constexpr uint32_t kViewCamera3ds = 8;
 inline constexpr uint32_t kViewNinth3ds = 9;
 
+// View codes of the viewport entries: the view type for types 1..7, then these.
+inline constexpr uint16_t kViewCodeCamera3ds = 0xFFFF;
+inline constexpr uint16_t kViewCodeNinth3ds = 18;
+
 inline constexpr uint32_t kViewportCameraNameCapacity3ds = 10; // in characters
 
 // The member initialisers are the values InitViewport3ds sets.

@@ -2,7 +2,6 @@
 // program: each of these runs ends with 1 and leaves the directory as it was.
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -38,25 +37,16 @@ std::string HelpText(const std::string& programName) {
            "\n";
 }
 
-// Every file of the directory with its contents.
-std::map<std::string, std::vector<unsigned char>> Snapshot(const std::string& path) {
-    std::map<std::string, std::vector<unsigned char>> files;
-    for (const std::string& name : ListDirectory(path)) {
-        files[name] = ReadFileBytes(path + "/" + name);
-    }
-    return files;
-}
-
 // Runs the program with the arguments in the temporary directory; expects exit
 // code 1, nothing on standard output and the directory unchanged.
 ProcessResult RunIn(const ScopedTempDir& dir, const std::vector<std::string>& args) {
-    const auto before = Snapshot(dir.path());
+    const auto before = SnapshotDirectory(dir.path());
     std::vector<std::string> argv = {TARVIK_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     ProcessResult result = RunProgram(argv, dir.path());
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(Snapshot(dir.path()), before);
+    EXPECT_EQ(SnapshotDirectory(dir.path()), before);
     return result;
 }
 
@@ -79,6 +69,7 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
     LevelDescription old = DescribeSampleLevel();
     old.version = 32;
     WriteFileBytes("old.qlv", BuildLevel(old).bytes);
+    WriteFileBytes("empty.qlv", {});
     const BuiltLevel built = BuildLevel(DescribeSampleLevel());
     const BlockPlace& rooms = FindBlock(built, "room 0 data");
     WriteFileBytes("cut.qlv", {built.bytes.begin(),
@@ -90,6 +81,7 @@ TEST(EntryPoint, LevelThatCannotBeReadGetsOneLineAndOtherVersionsTheHelpText) {
         {"nowhere.qlv", "nowhere.qlv: No such file or directory\n"},
         {".", ".: Is a directory\n"},
         {"old.qlv", "old.qlv" + notLevel},
+        {"empty.qlv", "empty.qlv" + notLevel},
         {"cut.qlv", "cut.qlv: file ends inside the room 0 data at byte " +
                         std::to_string(rooms.offset) +
                         " (17 entries of 2 bytes need 34 bytes, 3 left)\n"},

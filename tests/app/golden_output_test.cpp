@@ -5,8 +5,10 @@
 // TARVIK_UPDATE_GOLDEN=1 in the environment, which rewrites the expected
 // files, and review the difference.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "convert/body_parts.h"
 #include "level/level_reader.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tree_outline.h"
 #include "toolkit3ds/errors.h"
 #include "tools/levelbuilder/sample_level.h"
 
@@ -140,6 +143,32 @@ TEST(GoldenOutput, SmallLevelConvertsToTheExpectedFiles) {
         GTEST_SKIP() << "expected files rewritten in " << kGoldenDir;
     }
     ExpectTheExpectedFiles("out");
+}
+
+// A later part whose texture number lies below one an earlier part used gets
+// its material all the same: every material a face group names is in the file.
+TEST(GoldenOutput, EveryMaterialAFaceGroupNamesIsInTheFile) {
+    LevelDescription level = GoldenLevel();
+    level.meshes[14].texturedTriangles = {{{0, 1, 2}, 5}}; // the head, after the torso's 0x10
+    ScopedTempDir dir;
+    WriteFileBytes("level.qlv", BuildLevel(level).bytes);
+    ASSERT_EQ(RunProgram({TARVIK_EXE, "level.qlv"}, dir.path()).exitCode, 0);
+
+    std::unique_ptr<Database3ds> db = ReadDatabaseFile("KeshMesh.3ds");
+    const std::vector<std::string> written = MaterialNames(*db);
+    const std::set<std::string> materials(written.begin(), written.end());
+    std::set<std::string> grouped;
+    for (Chunk3ds* object : Children(Editor(*db))) {
+        for (Chunk3ds* group : Children(FindChunk(object, kTagFaceList3ds))) {
+            if (group->tag == kTagMaterialGroup3ds) {
+                grouped.insert(std::get<MaterialGroupData3ds>(*ReadChunkData3ds(group)).name);
+            }
+        }
+    }
+    EXPECT_TRUE(grouped.contains("Text005"));
+    EXPECT_TRUE(std::includes(materials.begin(), materials.end(), grouped.begin(), grouped.end()));
+    EXPECT_FALSE(ErrorPending3ds);
+    ResetToolkit3ds();
 }
 
 // In one process, after a run that ended half way (output open, texture

@@ -42,13 +42,8 @@ std::set<std::string> JsonValues(const std::string& json, const std::string& key
 // The names in the material name chunks of the written file.
 std::set<std::string> MaterialNames(const char* path) {
     std::unique_ptr<Database3ds> db = ReadDatabaseFile(path);
-    std::set<std::string> names;
-    for (Chunk3ds* chunk : Children(Editor(*db))) {
-        if (chunk->tag == kTagMaterial3ds) {
-            const ChunkData3ds* name = ReadChunkData3ds(FindChunk(chunk, kTagMaterialName3ds));
-            names.insert(std::get<StringData3ds>(*name).text);
-        }
-    }
+    const std::vector<std::string> written = MaterialNames(*db);
+    const std::set<std::string> names(written.begin(), written.end());
     EXPECT_FALSE(ErrorPending3ds);
     ResetToolkit3ds();
     return names;

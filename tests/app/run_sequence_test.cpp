@@ -40,6 +40,7 @@ TEST(RunSequence, OutputThatCannotBeCreatedEndsWith255) {
     ScopedTempDir dir;
     std::filesystem::create_directory("KeshMesh.3ds");
     ExpectEnd(Convert(dir, DescribeSampleLevel()), 255,
+              "KeshMesh.3ds: Is a directory\n"
               "ERR_OPENING_FILE: Could not open requested file\n");
     EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>({"KeshMesh.3ds", "level.qlv"}));
     EXPECT_TRUE(std::filesystem::is_empty("KeshMesh.3ds"));
@@ -52,6 +53,7 @@ TEST(RunSequence, FullDiskEndsWith255AndTheErrorsNewestFirst) {
     ScopedTempDir dir;
     std::filesystem::create_symlink("/dev/full", "KeshMesh.3ds");
     ExpectEnd(Convert(dir, DescribeSampleLevel()), 255,
+              "KeshMesh.3ds: No space left on device\n"
               "ERR_WRITING_DATABASE: Error occured while writing database\n"
               "ERR_WRITING_FILE: Error occured while writing file\n");
 }

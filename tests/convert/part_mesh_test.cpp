@@ -72,17 +72,6 @@ std::string Groups(const Mesh3ds& mesh) {
     return text;
 }
 
-// The material names in the database, in file order.
-std::vector<std::string> MaterialNames(Database3ds& db) {
-    std::vector<std::string> names;
-    for (Chunk3ds* child : Children(FindChunk(db.root.get(), kTagEditor3ds))) {
-        if (child->tag == kTagMaterial3ds) {
-            names.push_back(FindRecord<StringData3ds>(child, kTagMaterialName3ds)->text);
-        }
-    }
-    return names;
-}
-
 class PartMesh : public ToolkitTest {
 protected:
     std::unique_ptr<Mesh3ds> Build(MeshRecord& levelMesh) {

@@ -37,6 +37,14 @@ std::vector<std::string> ListDirectory(const std::string& path) {
     return names;
 }
 
+std::map<std::string, Bytes> SnapshotDirectory(const std::string& path) {
+    std::map<std::string, Bytes> files;
+    for (const std::string& name : ListDirectory(path)) {
+        files[name] = ReadFileBytes(path + "/" + name);
+    }
+    return files;
+}
+
 Bytes ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -1,6 +1,7 @@
 #pragma once
 // Test helpers for the file system and for running the built program.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ private:
 
 // Names of the entries of a directory, sorted; "." and ".." left out.
 std::vector<std::string> ListDirectory(const std::string& path);
+// Every file of a directory with its contents, by name.
+std::map<std::string, Bytes> SnapshotDirectory(const std::string& path);
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);

@@ -65,7 +65,8 @@ std::string ChildOutline(const Chunk3ds* chunk) {
 
 std::vector<Chunk3ds*> Children(Chunk3ds* chunk) {
     std::vector<Chunk3ds*> children;
-    for (Chunk3ds* child = chunk->child.get(); child != nullptr; child = child->next.get()) {
+    for (Chunk3ds* child = chunk == nullptr ? nullptr : chunk->child.get(); child != nullptr;
+         child = child->next.get()) {
         children.push_back(child);
     }
     return children;
@@ -79,6 +80,18 @@ Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag) {
 
 Chunk3ds* Editor(Database3ds& db) {
     return FindChunk(db.root.get(), kTagEditor3ds);
+}
+
+std::vector<std::string> MaterialNames(Database3ds& db) {
+    std::vector<std::string> names;
+    for (Chunk3ds* chunk : Children(Editor(db))) {
+        if (chunk->tag == kTagMaterial3ds) {
+            auto* name = GetChunkData3ds<StringData3ds>(
+                ReadChunkData3ds(FindChunk(chunk, kTagMaterialName3ds)));
+            names.push_back(name == nullptr ? "" : name->text);
+        }
+    }
+    return names;
 }
 
 Chunk3ds* ObjectByName(Database3ds& db, const std::string& name) {

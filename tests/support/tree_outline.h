@@ -38,12 +38,15 @@ std::string TreeOutline(const Chunk3ds* chunk);
 
 // The tags of the chunk's direct children as TreeOutline writes them: "3D3E AFFF 4000".
 std::string ChildOutline(const Chunk3ds* chunk);
-// The chunk's direct children, in order.
+// The chunk's direct children, in order; none for a missing chunk.
 std::vector<Chunk3ds*> Children(Chunk3ds* chunk);
 // The first chunk with the tag in the subtree of start (pre-order), or none.
 Chunk3ds* FindChunk(Chunk3ds* start, uint32_t tag);
 // The database's 3D editor section (0x3D3D), or none.
 Chunk3ds* Editor(Database3ds& db);
+// The names in the material name chunks of the 3D editor section's materials,
+// in file order.
+std::vector<std::string> MaterialNames(Database3ds& db);
 // The named object or the material of that name, through the name indexes.
 Chunk3ds* ObjectByName(Database3ds& db, const std::string& name);
 Chunk3ds* MaterialByName(Database3ds& db, const std::string& name);

@@ -94,34 +94,30 @@ std::string Track(const std::string& value) {
 
 // Each data tag's record reads bytes and writes them back unchanged: a pattern
 // as long as a new record for the layouts of a fixed size, a sample for the
-// others. Texts are as long as their tag allows.
+// others. Texts are longer than the format allows, as files of other programs
+// hold them; a camera name fills its field.
 TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
     const std::pair<uint16_t, std::string> samples[] = {
         {kTagVertexList3ds, "0200 0102030405060708090A0B0C 0D0E0F101112131415161718"},
         {kTagVertexFlags3ds, "0200 0102 0304"},
         {kTagFaceList3ds, "0200 0102 0304 0506 0708 090A 0B0C 0D0E 0F10"},
-        {kTagMaterialGroup3ds, Text(16) + "0200 0102 0304"},
+        {kTagMaterialGroup3ds, Text(17) + "0200 0102 0304"},
         {kTagTexVerts3ds, "0200 01020304 05060708 090A0B0C 0D0E0F10"},
         {kTagSmoothGroups3ds, "01020304 05060708 090A0B0C"}, // counted by the chunk size
         {kTagProcedureData3ds, "0102 0304 05"},              // every raw record
-        {kTagBoxMap3ds, Text(16) + Text(16) + Text(16) + Text(16) + Text(16) + Text(16)},
-        {kTagKeyframerHeader3ds, "0102" + Text(9) + "03040506"},
-        {kTagNodeHeader3ds, Text(10) + "0102 0304 0506"},
+        {kTagBoxMap3ds, Text(17) + Text(16) + Text(17) + Text(16) + Text(17) + Text(16)},
+        {kTagKeyframerHeader3ds, "0102" + Text(520) + "03040506"},
+        {kTagNodeHeader3ds, Text(11) + "0102 0304 0506"},
         {kTagViewportEntry3ds,
          "0102 0304 0506 0708 090A 0B0C 0D0E 0F101112 131415161718191A1B1C1D1E"
          "1F202122 23242526" +
-             Text(10)}, // the camera name field
+             std::string(22, '6')}, // a camera name filling its field
         {kTagPositionTrack3ds, Track("27282930 31323334 35363738")},
         {kTagRotationTrack3ds, Track("27282930 31323334 35363738 393A3B3C")},
         {kTagFovTrack3ds, Track("27282930")},
-        {kTagMorphTrack3ds, Track(Text(10))},
+        {kTagMorphTrack3ds, Track(Text(11))},
         {kTagHideTrack3ds, Track("")},
     };
-    // The longest text of each text tag: names 10, bitmaps 12, materials and
-    // map files 16; extra-data texts end with their chunk.
-    const std::map<uint32_t, size_t> textLimits = {
-        {0x1100, 12}, {0x3080, 10}, {0x4000, 10}, {0x4181, 12}, {0x4653, 12}, {0x4654, 10},
-        {0x8002, 20}, {0x8003, 20}, {0xA000, 16}, {0xA300, 16}, {0xB011, 10}};
     std::map<uint32_t, size_t> sizes;
     for (const auto& [size, tags] : kNewRecordSizes) {
         for (uint16_t tag : tags) {
@@ -141,7 +137,8 @@ TEST_F(ChunkData, EveryDataTagWritesItsLayoutsSizeAndRoundTrips) {
         EXPECT_EQ(EncodeRecord(*chunk).size(), sizes[info.tag]);
         Bytes record = Pattern(sizes[info.tag]);
         if (std::holds_alternative<StringData3ds>(*newRecord)) {
-            record = Hex(Text(textLimits.at(info.tag)).c_str());
+            record =
+                Hex(Text(info.textLimit == kTextLimitChunk3ds ? 20 : info.textLimit + 1).c_str());
         }
         for (const auto& [tag, hex] : samples) {
             if (FindChunkTagInfo3ds(tag)->layout == info.layout) {
@@ -221,7 +218,7 @@ TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
 
     auto* entry =
         GetChunkData3ds<ViewportEntryData3ds>(NewChunkAndData3ds(&chunk, kTagViewportEntry3ds));
-    entry->cameraName = "LongCamera1";
+    entry->cameraName = "LongerCamera"; // one more than its field holds
     EXPECT_EQ(EncodeRecord(*chunk), Bytes{});
     EXPECT_EQ(TakeErrors3ds(), Codes{ERR_STRING_TOO_LONG});
 
@@ -242,8 +239,8 @@ TEST_F(ChunkData, RecordsThatCannotBeEncodedWriteNothing) {
 }
 
 // A record longer than the file is refused before anything is allocated; a text
-// beyond its limit or its chunk is reported, keeping what was read. Counts beyond
-// their chunk are the database reader's malformed files.
+// beyond its chunk is reported, keeping what was read. Counts beyond their chunk
+// are the database reader's malformed files.
 TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
     struct Case {
         uint32_t tag;
@@ -254,8 +251,7 @@ TEST_F(ChunkData, LoadingRefusesRecordsAndTextsBeyondTheirChunk) {
     };
     const Case cases[] = {
         {0x1234, "3412 0A000000 01020304", 0xFFFFFFF0u, ERR_INVALID_CHUNK, false},
-        // "Eleven_Char"; "abcdef" ending beyond its chunk.
-        {kTagNamedObject3ds, "0040 12000000 456C6576656E5F43686172 00", 18, ERR_READING_FILE, true},
+        // "abcdef" ending beyond its chunk.
         {kTagExtraDataText3ds, "0380 09000000 616263646566 00", 9, ERR_READING_FILE, true},
     };
     for (const Case& c : cases) {

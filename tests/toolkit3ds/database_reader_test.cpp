@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <set>
 #include <string>
@@ -69,8 +70,14 @@ TEST_F(DatabaseReader, GoldenFileAndEveryLayoutRoundTripByteForByte) {
     EXPECT_EQ(RaisedErrors(), Codes{});
 }
 
-// "name < parent name" for every keyframer node, parents found by the numbers
-// the file holds: a node's 0xB030, else its place among the numbered nodes.
+Bytes Text(const char* text) {
+    return Bytes(text, text + std::strlen(text) + 1);
+}
+
+// "name < parent" for every keyframer node, parents found by the numbers the
+// file holds: a node's 0xB030, else its place among the numbered nodes. A node
+// shows as its name and ".instance" when it has an instance name; a parent whose
+// name another node shares also shows its place: "E < D@4".
 std::vector<std::string> Hierarchy(Database3ds& db) {
     std::vector<std::pair<uint16_t, std::string>> nodes;
     std::vector<uint16_t> parents;
@@ -78,46 +85,70 @@ std::vector<std::string> Hierarchy(Database3ds& db) {
         if (node->tag < kTagObjectNode3ds || node->tag > kTagSpotlightNode3ds) {
             continue;
         }
-        const auto* number =
-            GetChunkData3ds<WordData3ds>(ReadChunkData3ds(FindChunk(node, kTagNodeId3ds)));
-        const auto* header = GetChunkData3ds<NodeHeaderData3ds>(
-            ReadChunkData3ds(FindChunk(node, kTagNodeHeader3ds)));
-        nodes.emplace_back(number != nullptr ? number->value : nodes.size(), header->name);
+        const auto record = [node]<typename Layout>(uint32_t tag, const Layout*) {
+            return GetChunkData3ds<Layout>(ReadChunkData3ds(FindChunk(node, tag)));
+        };
+        const auto* number = record(kTagNodeId3ds, static_cast<WordData3ds*>(nullptr));
+        const auto* header = record(kTagNodeHeader3ds, static_cast<NodeHeaderData3ds*>(nullptr));
+        const auto* instance = record(kTagInstanceName3ds, static_cast<StringData3ds*>(nullptr));
+        nodes.emplace_back(number != nullptr ? number->value : nodes.size(),
+                           header->name + (instance != nullptr ? "." + instance->text : ""));
         parents.push_back(header->parentId);
     }
     std::vector<std::string> lines;
     for (size_t i = 0; i < nodes.size(); ++i) {
         const auto parent = std::find_if(
             nodes.begin(), nodes.end(), [&](const auto& node) { return node.first == parents[i]; });
-        lines.push_back(nodes[i].second + " < " +
-                        (parent == nodes.end() ? "none" : parent->second));
+        std::string parentName = parent == nodes.end() ? "none" : parent->second;
+        if (parent != nodes.end() && std::count_if(nodes.begin(), nodes.end(), [&](const auto& n) {
+                                         return n.second == parent->second;
+                                     }) > 1) {
+            parentName += "@" + std::to_string(parent - nodes.begin());
+        }
+        lines.push_back(nodes[i].second + " < " + parentName);
     }
     return lines;
 }
 
-// An object node with its number and a header naming it and its parent's number.
-Bytes Node(const char* number, const char* nameAndParent) {
-    return ChunkBytes(kTagObjectNode3ds, ChunkBytes(kTagNodeId3ds, Hex(number)) +
-                                             ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)));
+// An object node with its number, a header naming it and its parent's number,
+// and an instance name when one is given.
+Bytes Node(const char* number, const char* nameAndParent, const char* instance = nullptr) {
+    return ChunkBytes(
+        kTagObjectNode3ds,
+        ChunkBytes(kTagNodeId3ds, Hex(number)) + ChunkBytes(kTagNodeHeader3ds, Hex(nameAndParent)) +
+            (instance != nullptr ? ChunkBytes(kTagInstanceName3ds, Text(instance)) : Bytes{}));
 }
 
 // Parents by position, in a foreign file without node numbers, and by numbers
-// out of order.
+// out of order; where names repeat, by instance name or else by number.
 TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
     WriteFileBytes("numbered.3ds", ChunkBytes(kTagMeshFile3ds,
                                               ChunkBytes(kTagKeyframer3ds,
                                                          Node("0500", "4100 0000 0000 FFFF") +
                                                              Node("0200", "4200 0000 0000 0500"))));
+    WriteFileBytes(
+        "repeated.3ds",
+        ChunkBytes(kTagMeshFile3ds, ChunkBytes(kTagKeyframer3ds,
+                                               Node("0700", "4100 0000 0000 FFFF", "1") +     // A.1
+                                                   Node("0300", "4100 0000 0000 FFFF", "2") + // A.2
+                                                   Node("0500", "4200 0000 0000 0300") +
+                                                   Node("0100", "4300 0000 0000 0700") +
+                                                   Node("0900", "4400 0000 0000 FFFF") + // D
+                                                   Node("0800", "4400 0000 0000 FFFF") + // D
+                                                   Node("0400", "4500 0000 0000 0800"))));
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {kSourceDir + "/tests/toolkit3ds/data/node_tree.3ds",
+        {kSourceDir + "/tests/data/foreign/node_tree.3ds",
          {"S < none", "Body < S", "Arm < Body", "Hand < Arm", "Hand_tri_0 < Hand",
           "Arm_tri_0 < Arm", "Leg < Body", "Leg_tri_0 < Leg", "Body_tri_0 < Body"}},
         {"numbered.3ds", {"A < none", "B < A"}},
+        {"repeated.3ds",
+         {"A.1 < none", "A.2 < none", "B < A.2", "C < A.1", "D < none", "D < none", "E < D@5"}},
     };
+    // Each hierarchy is its source's; read, the source may hold new parent
+    // numbers beside its old node numbers until it is written.
     for (const auto& [source, hierarchy] : cases) {
         SCOPED_TRACE(source);
         std::unique_ptr<Database3ds> original = ReadDatabaseFile(source);
-        EXPECT_EQ(Hierarchy(*original), hierarchy);
         const Bytes copy = Write(original.get(), "copy.3ds");
         std::unique_ptr<Database3ds> rewritten = ReadDatabaseFile("copy.3ds");
         EXPECT_EQ(Hierarchy(*rewritten), hierarchy);
@@ -127,22 +158,25 @@ TEST_F(DatabaseReader, NodeHierarchiesSurviveTheRewrite) {
     }
 }
 
-Bytes Text(const char* text) {
-    return Bytes(text, text + std::strlen(text) + 1);
-}
-
 // A root holding the chunks, behind a 3D editor section.
 Bytes MeshFile(const Bytes& chunks) {
     return ChunkBytes(kTagMeshFile3ds, ChunkBytes(kTagEditor3ds) + chunks);
 }
 
-// A position track whose keys take every spline float, with keyCount on disk.
-Bytes PositionTrack(uint32_t keyCount, int keys) {
+// A position track with keyCount on disk and keys with the spline flags, each
+// followed by its spline floats and its point.
+Bytes PositionTrack(uint32_t keyCount, int keys, uint8_t splineFlags = 0x1F) {
     Bytes body = Hex("0000 00000000 00000000") + LittleEndian32(keyCount);
     for (int i = 0; i < keys; ++i) {
-        body = body + Hex("00000000 1F00") + Bytes(5 * 4, 0) + Bytes(12, 0);
+        body = body + Hex("00000000") + Bytes{splineFlags, 0} +
+               Bytes(4 * std::popcount(splineFlags), 0) + Bytes(12, 0);
     }
     return ChunkBytes(kTagPositionTrack3ds, body);
+}
+
+// A counted list whose count, 3, is one above the two elements its bytes hold.
+Bytes CountOneAbove(uint16_t tag, size_t elementBytes, const Bytes& prefix = {}) {
+    return MeshFile(ChunkBytes(tag, prefix + Hex("0300") + Bytes(2 * elementBytes, 0)));
 }
 
 Bytes Nested(int depth) {
@@ -150,6 +184,8 @@ Bytes Nested(int depth) {
 }
 
 TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
+    using Damage = ReadDamage3ds::Kind;
+    using Fault = RecordFault3ds::Kind;
     // A chunk of an unknown tag, for a record to run on into.
     const Bytes next = ChunkBytes(0x7777, Bytes(32, 0));
     // Begins with a zero byte, the low byte of its tag.
@@ -158,50 +194,98 @@ TEST_F(DatabaseReader, MalformedFilesFailWithoutAllocatingBeyondTheFile) {
         const char* what;
         Bytes bytes;
         int32_t cause;
+        Damage damage;
+        Fault fault = Fault::kNone;
     } kCases[] = {
-        {"empty file", {}, ERR_INVALID_CHUNK},
-        {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK},
-        {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK},
-        {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK},
+        {"empty file", {}, ERR_INVALID_CHUNK, Damage::kEmptyFile},
+        {"another kind of file", Hex("2D2D 06000000"), ERR_INVALID_CHUNK, Damage::kNotA3dsFile},
+        {"header cut short", Hex("4D4D 0600"), ERR_INVALID_CHUNK, Damage::kHeaderCut},
+        {"root shorter than its header", Hex("4D4D 05000000"), ERR_INVALID_CHUNK,
+         Damage::kLengthBelowHeader},
+        {"root longer than the file", Hex("4D4D 07000000"), ERR_INVALID_CHUNK,
+         Damage::kLengthBeyondParent},
         {"sub-chunk one byte longer than its parent", Hex("4D4D 0C000000 7777 07000000"),
-         ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kLengthBeyondParent},
         {"bytes behind the last sub-chunk", ChunkBytes(kTagMeshFile3ds, next + Hex("010203")),
-         ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kHeaderCut},
         {"nesting too deep", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds)),
-         ERR_INVALID_CHUNK},
-        {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kTooDeep},
+        {"tag 0", MeshFile(ChunkBytes(0)), ERR_INVALID_CHUNK, Damage::kTagNeverStored},
         {"parent-name note", MeshFile(ChunkBytes(kTagParentName3ds, Text("Hips"))),
-         ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kTagNeverStored},
         {"record longer than its chunk",
-         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300")) + next), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kPastChunkEnd},
+        {"record cut by the end of the file", MeshFile(ChunkBytes(kTagMeshVersion3ds, Hex("0300"))),
+         ERR_READING_FILE, Damage::kBadRecord, Fault::kPastChunkEnd},
         {"smoothing groups not whole masks",
-         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagSmoothGroups3ds, Hex("0100000002"))), ERR_INVALID_CHUNK,
+         Damage::kHeaderCut},
         {"vertex count far beyond its bytes",
-         MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK},
-        {"face count one above its faces",
-         MeshFile(ChunkBytes(kTagFaceList3ds, Hex("0200 0000 0100 0200 0000"))), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagVertexList3ds, Hex("FFFF") + Bytes(12, 0))), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        // One above: the check before allocating uses each list's own element size.
+        {"vertex count one above", CountOneAbove(kTagVertexList3ds, 12), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"vertex flag count one above", CountOneAbove(kTagVertexFlags3ds, 2), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"face count one above", CountOneAbove(kTagFaceList3ds, 8), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"uv count one above", CountOneAbove(kTagTexVerts3ds, 8), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"group face count one above", CountOneAbove(kTagMaterialGroup3ds, 2, Text("M")),
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kCountBeyondChunk},
         {"key count far beyond its bytes", MeshFile(PositionTrack(0xFFFFFFFF, 2) + next),
-         ERR_INVALID_CHUNK},
-        {"key count one above its keys", MeshFile(PositionTrack(3, 2) + next), ERR_INVALID_CHUNK},
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kCountBeyondChunk},
+        {"key count one above keys with spline floats", MeshFile(PositionTrack(3, 2) + next),
+         ERR_INVALID_CHUNK, Damage::kBadRecord, Fault::kPastChunkEnd},
+        // Keys as short as keys get: held in memory they take more than the file.
+        {"key count one above keys without spline floats",
+         MeshFile(PositionTrack(301, 300, 0) + next), ERR_INVALID_CHUNK, Damage::kBadRecord,
+         Fault::kCountBeyondChunk},
         {"empty text whose zero byte follows its chunk",
-         MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK},
+         MeshFile(ChunkBytes(kTagExtraDataText3ds) + zeroNext), ERR_INVALID_CHUNK,
+         Damage::kBadRecord, Fault::kPastChunkEnd},
         {"text whose zero byte follows its chunk",
-         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE},
-        {"name beyond its limit", MeshFile(ChunkBytes(kTagNamedObject3ds, Text("ElevenChars"))),
-         ERR_READING_FILE},
+         MeshFile(ChunkBytes(kTagExtraDataAppName3ds, Hex("414243")) + zeroNext), ERR_READING_FILE,
+         Damage::kBadRecord, Fault::kTextWithoutEnd},
         {"text cut by the end of the file", MeshFile(ChunkBytes(kTagMaterialName3ds, Hex("4142"))),
-         ERR_READING_FILE},
+         ERR_READING_FILE, Damage::kBadRecord, Fault::kTextWithoutEnd},
     };
-    for (const auto& [what, bytes, cause] : kCases) {
+    for (const auto& [what, bytes, cause, damage, fault] : kCases) {
         SCOPED_TRACE(what);
         WriteFileBytes("broken.3ds", bytes);
         ResetLargestAllocation();
-        std::unique_ptr<Database3ds> db = ReadDatabaseFile("broken.3ds");
+        std::unique_ptr<Database3ds> db = EmptyDatabase();
+        ReadDamage3ds found;
+        ReadDatabase3ds(OpenFile3ds("broken.3ds", "r"), db.get(), &found);
         EXPECT_EQ(TakeErrors3ds(), (Codes{cause, ERR_READING_DATABASE}));
+        EXPECT_EQ(found.kind, damage);
+        EXPECT_EQ(found.record.kind, fault);
         // Nothing larger than the file, or the file's stream buffer.
         EXPECT_LE(LargestAllocation(), std::max<size_t>(bytes.size(), kFileBufferSize3ds));
         ResetToolkit3ds();
     }
+    // Nested as deep as the bound allows, a file reads.
+    WriteFileBytes("deep.3ds", ChunkBytes(kTagMeshFile3ds, Nested(kMaxChunkDepth3ds - 1)));
+    const std::unique_ptr<Database3ds> deep = ReadDatabaseFile("deep.3ds");
+    size_t depth = 0;
+    for (Chunk3ds* chunk = deep->root.get(); chunk != nullptr; chunk = chunk->child.get()) {
+        ++depth;
+    }
+    EXPECT_EQ(depth, kMaxChunkDepth3ds);
+    // Names longer than the format allows are read whole, and the indexes find them.
+    WriteFileBytes(
+        "long.3ds",
+        ChunkBytes(kTagMeshFile3ds,
+                   ChunkBytes(kTagEditor3ds,
+                              ChunkBytes(kTagMaterial3ds, ChunkBytes(kTagMaterialName3ds,
+                                                                     Text("DefaultMaterial_0"))) +
+                                  ChunkBytes(kTagNamedObject3ds, Text("An_Object_Name")))));
+    const std::unique_ptr<Database3ds> named = ReadDatabaseFile("long.3ds");
+    EXPECT_EQ(MaterialByName(*named, "DefaultMaterial_0"), Children(Editor(*named))[0]);
+    EXPECT_EQ(ObjectByName(*named, "An_Object_Name"), Children(Editor(*named))[1]);
+    EXPECT_EQ(TakeErrors3ds(), Codes{});
     // No file, or one open for writing.
     std::unique_ptr<Database3ds> db = EmptyDatabase();
     ReadDatabase3ds(OpenFile3ds("out.3ds", "w"), db.get());

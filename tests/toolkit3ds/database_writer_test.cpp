@@ -66,6 +66,33 @@ TEST_F(DatabaseWriter, WritingTwiceGivesIdenticalFiles) {
     EXPECT_EQ(db->root->size, bytes.size());
 }
 
+// Over a megabyte of small chunks: the held output goes to the file a window at
+// a time, and the lengths of the headers already sent are patched there. The
+// file reads back, and its copy is the same bytes.
+TEST_F(DatabaseWriter, OutputBeyondTheHeldWindowReadsBackUnchanged) {
+    std::unique_ptr<Database3ds> db = MakeDatabase();
+    Bytes objects;
+    Chunk3ds* last = Editor(*db)->child.get(); // linked by hand: appending walks every child
+    for (int i = 0; objects.size() <= kHeldOutputSize3ds; ++i) {
+        const std::string name = "Box" + std::to_string(i);
+        last->next = MakeChunk(kTagNamedObject3ds);
+        last = last->next.get();
+        GetChunkData3ds<StringData3ds>(last)->text = name;
+        const Bytes chunk =
+            ChunkBytes(kTagNamedObject3ds, Bytes(name.c_str(), name.c_str() + name.size() + 1));
+        objects.insert(objects.end(), chunk.begin(), chunk.end());
+    }
+    const Bytes expected = ChunkBytes(
+        kTagMeshFile3ds,
+        ChunkBytes(kTagFileVersion3ds, Hex("03000000")) +
+            ChunkBytes(kTagEditor3ds, ChunkBytes(kTagMeshVersion3ds, Hex("03000000")) + objects) +
+            ChunkBytes(kTagKeyframer3ds,
+                       ChunkBytes(kTagKeyframerHeader3ds, Hex("0500 00 1E000000"))));
+    EXPECT_TRUE(WriteToFile(db.get(), "large.3ds") == expected);
+    std::unique_ptr<Database3ds> read = ReadDatabaseFile("large.3ds");
+    EXPECT_TRUE(WriteToFile(read.get(), "copy.3ds") == expected);
+}
+
 TEST_F(DatabaseWriter, FileOpenedForReadingIsLeftAlone) {
     std::unique_ptr<Database3ds> db = MakeDatabase();
     Chunk3ds* node = AppendChunk(FindChunk(db->root.get(), kTagKeyframer3ds), kTagObjectNode3ds);

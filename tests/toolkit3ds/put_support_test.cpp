@@ -208,6 +208,37 @@ TEST_F(PutSupport, PutsReplaceByNameKeepingExtraData) {
     }
 }
 
+// Puts keep the name indexes right without a rebuild: each new object and
+// material lands behind the others (in front of a chunk without an order key),
+// and a put of a name already there replaces it in its place.
+TEST_F(PutSupport, PutsKeepTheNameIndexesFreshWithoutRebuilding) {
+    const Records r = NewRecords();
+    auto db = MakeDatabase();
+    AppendChunk(Editor(*db), 0x1234);
+    const auto put = [&db, &r](const char* name) {
+        r.mesh->name = r.material->name = name;
+        PutMesh3ds(db.get(), r.mesh.get());
+        PutMaterial3ds(db.get(), r.material.get());
+    };
+    put("First");
+    ASSERT_NE(ObjectByName(*db, "First"), nullptr);
+    ASSERT_NE(MaterialByName(*db, "First"), nullptr);
+    const uint32_t rebuilds = db->indexRebuilds;
+    for (const char* name : {"Second", "First", "Third", "Second"}) {
+        put(name);
+        EXPECT_FALSE(db->objectIndexStale || db->materialIndexStale) << name;
+    }
+    EXPECT_EQ(ChildOutline(Editor(*db)), "3D3E AFFF AFFF AFFF 4000 4000 4000 1234");
+    const std::vector<Chunk3ds*> chunks = Children(Editor(*db));
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string name = std::vector<std::string>{"First", "Second", "Third"}[i];
+        EXPECT_EQ(MaterialByName(*db, name), chunks[1 + i]) << name;
+        EXPECT_EQ(ObjectByName(*db, name), chunks[4 + i]) << name;
+    }
+    EXPECT_EQ(db->indexRebuilds, rebuilds);
+    EXPECT_EQ(TakeErrors3ds(), Codes{});
+}
+
 TEST_F(PutSupport, EveryPutRefusesMissingArgumentsAndForeignRootsChangingNothing) {
     Records r = FullRecords();
     for (const PutStep& step : kPuts) {
