@@ -25,21 +25,8 @@
 namespace {
 
 using Vec = std::array<double, 3>;
-using Mat = std::array<double, 9>;
 
 constexpr double kTolerance = 1e-5; // metres
-
-Mat Multiply(const Mat& a, const Mat& b) {
-    Mat out{};
-    for (size_t r = 0; r < 3; ++r) {
-        for (size_t c = 0; c < 3; ++c) {
-            for (size_t i = 0; i < 3; ++i) {
-                out[r * 3 + c] += a[r * 3 + i] * b[i * 3 + c];
-            }
-        }
-    }
-    return out;
-}
 
 Vec Minus(const Vec& a, const Vec& b) {
     return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
@@ -55,21 +42,21 @@ Vec At(const std::vector<double>& values, double i) {
     return {values[at], values[at + 1], values[at + 2]};
 }
 
-Vec Times(const Mat& m, const Vec& v) {
-    return {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
-            m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
+Vec Unit(const Vec& v) {
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    return {v[0] / length, v[1] / length, v[2] / length};
 }
 
 // Ry(y) Rx(x) Rz(z), standard right-handed rotations, angles in 1024ths.
-Mat JointRotation(const JointAngles& a) {
+std::array<double, 9> JointRotation(const JointAngles& a) {
     const auto angle = [](uint16_t units) { return units * 2 * M_PI / 1024; };
     const double cx = std::cos(angle(a.x)), sx = std::sin(angle(a.x));
     const double cy = std::cos(angle(a.y)), sy = std::sin(angle(a.y));
     const double cz = std::cos(angle(a.z)), sz = std::sin(angle(a.z));
-    const Mat rx = {1, 0, 0, 0, cx, -sx, 0, sx, cx};
-    const Mat ry = {cy, 0, sy, 0, 1, 0, -sy, 0, cy};
-    const Mat rz = {cz, -sz, 0, sz, cz, 0, 0, 0, 1};
-    return Multiply(Multiply(ry, rx), rz);
+    const Transform rx = {{1, 0, 0, 0, cx, -sx, 0, sx, cx}};
+    const Transform ry = {{cy, 0, sy, 0, 1, 0, -sy, 0, cy}};
+    const Transform rz = {{cz, -sz, 0, sz, cz, 0, 0, 0, 1}};
+    return Compose(Compose(ry, rx), rz).rotation;
 }
 
 struct Rig {
@@ -82,14 +69,12 @@ struct Rig {
 // Where the level's rig puts level point v of mesh j, in the file's frame.
 Vec Expected(const Rig& rig, const BuilderKeyframe& keyframe, size_t j, Vec v) {
     for (size_t k = j;; k = static_cast<size_t>(rig.parents[k])) {
-        v = Times(JointRotation(keyframe.angles[k]), v);
+        const auto& root = keyframe.rootOffset;
         const auto& offset =
-            k == 0 ? std::array<int32_t, 3>{keyframe.rootOffset[0], keyframe.rootOffset[1],
-                                            keyframe.rootOffset[2]}
-                   : rig.tree[k - 1].offset;
-        for (size_t i = 0; i < 3; ++i) {
-            v[i] += offset[i];
-        }
+            k == 0 ? std::array<int32_t, 3>{root[0], root[1], root[2]} : rig.tree[k - 1].offset;
+        v = Apply({JointRotation(keyframe.angles[k]),
+                   {1.0 * offset[0], 1.0 * offset[1], 1.0 * offset[2]}},
+                  v);
         if (k == 0) {
             break;
         }
@@ -174,10 +159,6 @@ void ExpectRigFollowed(const Rig& rig, const tinygltf::Model& model) {
     }
 }
 
-JointAngles Angles(uint16_t x, uint16_t y, uint16_t z) {
-    return {x, y, z};
-}
-
 TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
     // Mesh 1 below 0 (pushed), 2 below 1, 3 below 0 (popped), the rest a chain.
     Rig rig;
@@ -187,9 +168,9 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
     rig.tree[1] = {0, {0, 20, 0}};
     rig.tree[2] = {1, {0, 0, 30}};
     BuilderKeyframe first{{0, -100, 0}, std::vector<JointAngles>(15)};
-    first.angles[0] = Angles(0, 256, 0); // a quarter turn about y
-    first.angles[1] = Angles(256, 0, 0); // about x
-    first.angles[2] = Angles(0, 0, 256); // about z, in the three-axis form below
+    first.angles[0] = {0, 256, 0}; // a quarter turn about y
+    first.angles[1] = {256, 0, 0}; // about x
+    first.angles[2] = {0, 0, 256}; // about z, in the three-axis form below
     first.threeAxes = true;
     BuilderKeyframe second{{5, -100, 0}, std::vector<JointAngles>(15)};
     rig.animations = {{first, second}};
@@ -215,14 +196,10 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
         const std::vector<double> n = AccessorValues(model, primitive.attributes.at("NORMAL"));
         const std::vector<double> indices = AccessorValues(model, primitive.indices);
         for (size_t f = 0; f < indices.size(); f += 3) {
-            const Vec face = Cross(Minus(At(p, indices[f + 1]), At(p, indices[f])),
-                                   Minus(At(p, indices[f + 2]), At(p, indices[f])));
-            const double length =
-                std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+            const Vec face = Unit(Cross(Minus(At(p, indices[f + 1]), At(p, indices[f])),
+                                        Minus(At(p, indices[f + 2]), At(p, indices[f]))));
             for (size_t c = 0; c < 3; ++c) {
-                ExpectNear(At(n, indices[f + c]),
-                           Times({1 / length, 0, 0, 0, 1 / length, 0, 0, 0, 1 / length}, face),
-                           "face normal");
+                ExpectNear(At(n, indices[f + c]), face, "face normal");
             }
         }
     }
@@ -279,7 +256,7 @@ TEST(CharacterScene, RandomJointTreesAndAnimationsAreFollowed) {
                                        static_cast<uint16_t>(below(1024)),
                                        static_cast<uint16_t>(below(1024))};
                     if (!keyframe.threeAxes && below(2) == 0) {
-                        angles = Angles(0, angles.y, 0); // a single-axis word
+                        angles = {0, angles.y, 0}; // a single-axis word
                     }
                     keyframe.angles.push_back(angles);
                 }
@@ -373,7 +350,7 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
                     EXPECT_EQ(texCoords[2 * static_cast<size_t>(i) + 1], 1.0f - uvs[corners[c]].v);
                 }
                 // The sample's normals point out of its faces; the rotation keeps that.
-                const Vec normal = Times(world.rotation, At(normals, indices[3 * f]));
+                const Vec normal = Apply({world.rotation}, At(normals, indices[3 * f]));
                 const Vec winding = Cross(Minus(p[1], p[0]), Minus(p[2], p[0]));
                 EXPECT_GT(winding[0] * normal[0] + winding[1] * normal[1] + winding[2] * normal[2],
                           0);
@@ -423,11 +400,6 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
 }
 
 TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
-    const auto patch = [](std::vector<uint8_t>& bytes, size_t at, uint32_t value, size_t width) {
-        for (size_t i = 0; i < width; ++i) {
-            bytes.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
-        }
-    };
     const std::string flat = "no usable skeleton (";
     const std::string flatEnd = "): every part hangs below the root and there are no animations";
     struct Case {
@@ -436,28 +408,28 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
         size_t animations;
     };
     const Case cases[] = {
-        {[&](LevelDescription& l) { patch(l.moveables, 0, 9, 4); },
+        {[&](LevelDescription& l) { PatchU32(l.moveables, 0, 9); },
          {flat + "the level has no moveable with object id 0" + flatEnd},
          0},
-        {[&](LevelDescription& l) { patch(l.moveables, 4, 14, 2); },
+        {[&](LevelDescription& l) { PatchU16(l.moveables, 4, 14); },
          {flat + "her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0" +
           flatEnd},
          0},
-        {[&](LevelDescription& l) { patch(l.moveables, 8, 3, 4); },
+        {[&](LevelDescription& l) { PatchU32(l.moveables, 8, 3); },
          {flat + "her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block" +
           flatEnd},
          0},
-        {[&](LevelDescription& l) { patch(l.meshTrees, 0, 1, 4); },
+        {[&](LevelDescription& l) { PatchU32(l.meshTrees, 0, 1); },
          {flat + "her mesh tree pops an empty stack at mesh 1" + flatEnd},
          0},
-        {[&](LevelDescription& l) { patch(l.moveables, 16, 9, 2); },
+        {[&](LevelDescription& l) { PatchU16(l.moveables, 16, 9); },
          {"her first animation 9 is past the 5 animations of the level"},
          0},
         {[&](LevelDescription& l) {
-             patch(l.animations, 16, 40, 2);     // frame start above the end
-             patch(l.animations, 32 + 4, 0, 1);  // frame rate
-             patch(l.animations, 64, 1, 4);      // odd frame offset
-             patch(l.animations, 96 + 5, 20, 1); // frame size
+             PatchU16(l.animations, 16, 40); // frame start above the end
+             l.animations.at(32 + 4) = 0;    // frame rate
+             PatchU32(l.animations, 64, 1);  // odd frame offset
+             l.animations.at(96 + 5) = 20;   // frame size
          },
          {"animation 0 is damaged (its frame end 30 is below its frame start 40); skipped",
           "animation 1 is damaged (its frame rate is 0); skipped",
@@ -465,7 +437,7 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
           "animation 3 is damaged (the rotations of keyframe 0 need more than its 20 words); "
           "skipped"},
          0},
-        {[&](LevelDescription& l) { patch(l.animations, 96 + 18, 60000, 2); },
+        {[&](LevelDescription& l) { PatchU16(l.animations, 96 + 18, 60000); },
          {"animation 3 is damaged (15001 keyframes of 36 words from word 684 run past the 900 "
           "frame words); skipped"},
          3},

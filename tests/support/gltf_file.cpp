@@ -17,20 +17,6 @@ std::array<double, 9> RotationOf(const std::vector<double>& q) {
             2 * (x * z - y * w),     2 * (y * z + x * w),     1 - 2 * (x * x + y * y)};
 }
 
-Transform Compose(const Transform& parent, const Transform& child) {
-    Transform out;
-    const auto& a = parent.rotation;
-    for (size_t r = 0; r < 3; ++r) {
-        for (size_t c = 0; c < 3; ++c) {
-            out.rotation[r * 3 + c] = a[r * 3] * child.rotation[c] +
-                                      a[r * 3 + 1] * child.rotation[3 + c] +
-                                      a[r * 3 + 2] * child.rotation[6 + c];
-        }
-    }
-    out.translation = Apply(parent, child.translation);
-    return out;
-}
-
 // The value of the animation's channel for node and path at the keyframe.
 std::vector<double> ChannelValue(const tinygltf::Model& model, const tinygltf::Animation& animation,
                                  int node, const std::string& path, size_t keyframe) {
@@ -107,6 +93,20 @@ std::array<double, 3> Apply(const Transform& t, const std::array<double, 3>& p) 
     return {m[0] * p[0] + m[1] * p[1] + m[2] * p[2] + t.translation[0],
             m[3] * p[0] + m[4] * p[1] + m[5] * p[2] + t.translation[1],
             m[6] * p[0] + m[7] * p[1] + m[8] * p[2] + t.translation[2]};
+}
+
+Transform Compose(const Transform& parent, const Transform& child) {
+    Transform out;
+    const auto& a = parent.rotation;
+    for (size_t r = 0; r < 3; ++r) {
+        for (size_t c = 0; c < 3; ++c) {
+            out.rotation[r * 3 + c] = a[r * 3] * child.rotation[c] +
+                                      a[r * 3 + 1] * child.rotation[3 + c] +
+                                      a[r * 3 + 2] * child.rotation[6 + c];
+        }
+    }
+    out.translation = Apply(parent, child.translation);
+    return out;
 }
 
 Transform NodeWorld(const tinygltf::Model& model, int node, const tinygltf::Animation* animation,

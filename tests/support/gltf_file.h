@@ -30,6 +30,8 @@ struct Transform {
 };
 
 std::array<double, 3> Apply(const Transform& transform, const std::array<double, 3>& point);
+// The transform that applies child, then parent.
+Transform Compose(const Transform& parent, const Transform& child);
 
 // The node's transform in the scene: at rest, or with the animation's
 // channels at its keyframe `keyframe` (a one-key sampler holds its key).
