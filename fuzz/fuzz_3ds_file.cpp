@@ -1,5 +1,6 @@
 // Fuzz target for 3DS file bytes: reads them into a database, says what is
-// damaged, dumps the chunk tree and writes the database back. A file that
+// damaged (a file that cannot be read must say it), dumps the chunk tree and
+// writes the database back. A file that
 // reads and writes must read again from what was written and write the same
 // bytes a second time.
 
@@ -55,6 +56,10 @@ bool ReadDumpAndWrite(const std::string& path, const std::string& copyPath) {
     ReadDamage3ds damage;
     ReadDatabase3ds(OpenFile3ds(path.c_str(), "r"), db.get(), &damage);
     const bool read = !ErrorPending3ds;
+    // A file that cannot be read always says what is wrong and where.
+    if (!read && damage.kind == ReadDamage3ds::Kind::kNone) {
+        std::abort();
+    }
     std::fputs(DescribeDamage(damage).c_str(), sink);
     ClearErrors3ds();
     if (db != nullptr) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,11 +41,6 @@ Vec At(const std::vector<double>& values, double i) {
     return {values[at], values[at + 1], values[at + 2]};
 }
 
-Vec Unit(const Vec& v) {
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    return {v[0] / length, v[1] / length, v[2] / length};
-}
-
 // Ry(y) Rx(x) Rz(z), standard right-handed rotations, angles in 1024ths.
 std::array<double, 9> JointRotation(const JointAngles& a) {
     const auto angle = [](uint16_t units) { return units * 2 * M_PI / 1024; };
@@ -68,16 +62,13 @@ struct Rig {
 
 // Where the level's rig puts level point v of mesh j, in the file's frame.
 Vec Expected(const Rig& rig, const BuilderKeyframe& keyframe, size_t j, Vec v) {
-    for (size_t k = j;; k = static_cast<size_t>(rig.parents[k])) {
+    for (int k = static_cast<int>(j); k >= 0; k = rig.parents[k]) {
         const auto& root = keyframe.rootOffset;
         const auto& offset =
             k == 0 ? std::array<int32_t, 3>{root[0], root[1], root[2]} : rig.tree[k - 1].offset;
         v = Apply({JointRotation(keyframe.angles[k]),
                    {1.0 * offset[0], 1.0 * offset[1], 1.0 * offset[2]}},
                   v);
-        if (k == 0) {
-            break;
-        }
     }
     return {-v[0] * kMetresPerLevelUnit, -v[1] * kMetresPerLevelUnit, v[2] * kMetresPerLevelUnit};
 }
@@ -97,17 +88,9 @@ LevelDescription RiggedLevel(const Rig& rig) {
     return level;
 }
 
-// The Khronos validator's verdict on a written file: no error, no warning.
-// Checked where node and the validator are installed (tools/install-deps.sh ci).
-void ExpectValid(const std::string& path) {
-    const ProcessResult run = RunProgram(
-        {"/usr/bin/env", "node", std::string(TARVIK_SOURCE_DIR) + "/tools/validate-gltf.cjs", path},
-        ".");
-    if (run.exitCode != 2 && run.exitCode != 127) {
-        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-    }
-}
-
+// The level converted with --gltf, its warnings as expected. The Khronos
+// validator must find no error and no warning in the file where node and the
+// validator are installed (tools/install-deps.sh ci).
 tinygltf::Model ConvertWithGltf(const LevelDescription& level, const ScopedTempDir& dir,
                                 const std::string& expectedErr = "") {
     WriteFileBytes("level.qlv", BuildLevel(level).bytes);
@@ -115,7 +98,11 @@ tinygltf::Model ConvertWithGltf(const LevelDescription& level, const ScopedTempD
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Creating glTF file 'KeshMesh.glb'\n");
     EXPECT_EQ(run.err, expectedErr);
-    ExpectValid("KeshMesh.glb");
+    const ProcessResult valid =
+        RunProgram({"/usr/bin/env", "node",
+                    std::string(TARVIK_SOURCE_DIR) + "/tools/validate-gltf.cjs", "KeshMesh.glb"},
+                   dir.path());
+    EXPECT_TRUE(valid.exitCode == 0 || valid.exitCode == 2 || valid.exitCode == 127) << valid.out;
     return LoadGlb("KeshMesh.glb");
 }
 
@@ -176,33 +163,9 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
     rig.animations = {{first, second}};
     rig.frameRates = {3};
 
-    // A hand with light values gets no normals; one with zero normals its faces' normals.
-    LevelDescription level = RiggedLevel(rig);
-    BuilderMesh& lit = level.meshes[13];
-    lit.lightValues.assign(lit.vertices.size(), 4096);
-    lit.normals.clear();
-    level.meshes[10].normals.assign(level.meshes[10].vertices.size(), Vertex16{});
-
     ScopedTempDir dir;
-    const tinygltf::Model model = ConvertWithGltf(level, dir);
+    const tinygltf::Model model = ConvertWithGltf(RiggedLevel(rig), dir);
     ExpectRigFollowed(rig, model);
-    for (const tinygltf::Primitive& primitive :
-         model.meshes.at(model.nodes[FindNode(model, "L Hand")].mesh).primitives) {
-        EXPECT_EQ(primitive.attributes.count("NORMAL"), 0u);
-    }
-    for (const tinygltf::Primitive& primitive :
-         model.meshes.at(model.nodes[FindNode(model, "R Hand")].mesh).primitives) {
-        const std::vector<double> p = AccessorValues(model, primitive.attributes.at("POSITION"));
-        const std::vector<double> n = AccessorValues(model, primitive.attributes.at("NORMAL"));
-        const std::vector<double> indices = AccessorValues(model, primitive.indices);
-        for (size_t f = 0; f < indices.size(); f += 3) {
-            const Vec face = Unit(Cross(Minus(At(p, indices[f + 1]), At(p, indices[f])),
-                                        Minus(At(p, indices[f + 2]), At(p, indices[f]))));
-            for (size_t c = 0; c < 3; ++c) {
-                ExpectNear(At(n, indices[f + c]), face, "face normal");
-            }
-        }
-    }
 
     // The same, worked out by hand: (0, 50, 0) of mesh 1 turns to (0, 0, 50),
     // moves to (10, 0, 50), turns to (50, 0, -10) and ends at (50, -100, -10).
@@ -221,9 +184,9 @@ TEST(CharacterScene, HandMadeRigPutsHerWhereTheMatricesSay) {
 TEST(CharacterScene, RandomJointTreesAndAnimationsAreFollowed) {
     for (const unsigned seed : {1u, 2u, 3u, 4u}) {
         std::mt19937 random(seed);
-        const auto below = [&](int n) {
-            return static_cast<int>(random() % static_cast<unsigned>(n));
-        };
+        const auto below = [&](int n) { return static_cast<int>(random() % unsigned(n)); };
+        const auto angle = [&] { return static_cast<uint16_t>(below(1024)); };
+        const auto offset = [&] { return static_cast<int16_t>(below(2001) - 1000); };
         Rig rig;
         rig.parents = {-1};
         std::vector<int> stack;
@@ -246,19 +209,13 @@ TEST(CharacterScene, RandomJointTreesAndAnimationsAreFollowed) {
         for (int a = 1 + below(3); a > 0; --a) {
             std::vector<BuilderKeyframe> keyframes;
             for (int k = 1 + below(4); k > 0; --k) {
-                BuilderKeyframe keyframe{{static_cast<int16_t>(below(2001) - 1000),
-                                          static_cast<int16_t>(below(2001) - 1000),
-                                          static_cast<int16_t>(below(2001) - 1000)},
-                                         {}};
+                BuilderKeyframe keyframe{{offset(), offset(), offset()}, {}};
                 keyframe.threeAxes = below(2) == 0;
                 for (int j = 0; j < 15; ++j) {
-                    JointAngles angles{static_cast<uint16_t>(below(1024)),
-                                       static_cast<uint16_t>(below(1024)),
-                                       static_cast<uint16_t>(below(1024))};
-                    if (!keyframe.threeAxes && below(2) == 0) {
-                        angles = {0, angles.y, 0}; // a single-axis word
-                    }
-                    keyframe.angles.push_back(angles);
+                    // Some single-axis words among the others.
+                    keyframe.angles.push_back(!keyframe.threeAxes && below(2) == 0
+                                                  ? JointAngles{0, angle(), 0}
+                                                  : JointAngles{angle(), angle(), angle()});
                 }
                 keyframes.push_back(keyframe);
             }
@@ -276,31 +233,19 @@ template <typename Layout> const Layout& Record(Chunk3ds* chunk) {
     return std::get<Layout>(*ReadChunkData3ds(chunk));
 }
 
-// An 8-bit bitmap's pixels as red, green, blue bytes, top row first.
-std::vector<double> BitmapRgb(const Bytes& bmp) {
-    const auto u32 = [&](size_t at) {
-        return uint32_t{bmp[at]} | uint32_t{bmp[at + 1]} << 8 | uint32_t{bmp[at + 2]} << 16;
-    };
-    const uint32_t width = u32(18), height = u32(22), row = (width + 3) / 4 * 4;
-    std::vector<double> rgb;
-    for (uint32_t y = height; y-- > 0;) {
-        for (uint32_t x = 0; x < width; ++x) {
-            const size_t entry = 54 + 4 * size_t{bmp[1078 + y * row + x]};
-            rgb.insert(rgb.end(),
-                       {double(bmp[entry + 2]), double(bmp[entry + 1]), double(bmp[entry])});
-        }
-    }
-    return rgb;
-}
-
 TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
+    // A hand with light values gets no normals; one with zero normals its
+    // faces' normals (the validator refuses any other).
+    LevelDescription level = DescribeSampleLevel();
+    level.meshes[13].lightValues.assign(level.meshes[13].vertices.size(), 4096);
+    level.meshes[13].normals.clear();
+    level.meshes[10].normals.assign(level.meshes[10].vertices.size(), Vertex16{});
     ScopedTempDir dir;
-    const tinygltf::Model model = ConvertWithGltf(DescribeSampleLevel(), dir);
+    const tinygltf::Model model = ConvertWithGltf(level, dir);
     ASSERT_EQ(RunProgram({TARVIK_EXE, "level.qlv"}, dir.path()).exitCode, 0);
     std::unique_ptr<Database3ds> db = ReadDatabaseFile("KeshMesh.3ds");
     constexpr double kScale = kMetresPerLevelUnit / 0.1;
 
-    size_t parts = 0;
     for (Chunk3ds* object : Children(Editor(*db))) {
         if (object->tag != kTagNamedObject3ds ||
             FindChunk(object, kTagTriangleMesh3ds) == nullptr) {
@@ -308,22 +253,16 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
         }
         const std::string name = Record<StringData3ds>(object).text;
         SCOPED_TRACE(name);
-        ++parts;
         const int node = FindNode(model, name);
         ASSERT_GE(node, 0);
         const tinygltf::Mesh& mesh = model.meshes.at(model.nodes[node].mesh);
-        EXPECT_EQ(mesh.name, name);
         const Transform world = NodeWorld(model, node);
         const auto& points =
             Record<VertexListData3ds>(FindChunk(object, kTagVertexList3ds)).vertices;
         const auto& uvs = Record<TexVertsData3ds>(FindChunk(object, kTagTexVerts3ds)).texVerts;
         const auto& faces = Record<FaceListData3ds>(FindChunk(object, kTagFaceList3ds)).faces;
-        std::vector<Chunk3ds*> groups;
-        for (Chunk3ds* chunk : Children(FindChunk(object, kTagFaceList3ds))) {
-            if (chunk->tag == kTagMaterialGroup3ds) {
-                groups.push_back(chunk);
-            }
-        }
+        std::vector<Chunk3ds*> groups = Children(FindChunk(object, kTagFaceList3ds));
+        std::erase_if(groups, [](Chunk3ds* chunk) { return chunk->tag != kTagMaterialGroup3ds; });
         ASSERT_EQ(mesh.primitives.size(), groups.size());
         for (size_t g = 0; g < groups.size(); ++g) {
             const tinygltf::Primitive& primitive = mesh.primitives[g];
@@ -332,8 +271,10 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
             const std::vector<double> indices = AccessorValues(model, primitive.indices);
             const std::vector<double> positions =
                 AccessorValues(model, primitive.attributes.at("POSITION"));
+            const bool lit = name == "L Hand";
+            EXPECT_EQ(primitive.attributes.count("NORMAL"), lit ? 0u : 1u);
             const std::vector<double> normals =
-                AccessorValues(model, primitive.attributes.at("NORMAL"));
+                lit ? positions : AccessorValues(model, primitive.attributes.at("NORMAL"));
             const std::vector<double> texCoords =
                 AccessorValues(model, primitive.attributes.at("TEXCOORD_0"));
             ASSERT_EQ(indices.size(), 3 * group.faces.size());
@@ -350,6 +291,9 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
                     EXPECT_EQ(texCoords[2 * static_cast<size_t>(i) + 1], 1.0f - uvs[corners[c]].v);
                 }
                 // The sample's normals point out of its faces; the rotation keeps that.
+                if (lit) {
+                    continue;
+                }
                 const Vec normal = Apply({world.rotation}, At(normals, indices[3 * f]));
                 const Vec winding = Cross(Minus(p[1], p[0]), Minus(p[2], p[0]));
                 EXPECT_GT(winding[0] * normal[0] + winding[1] * normal[1] + winding[2] * normal[2],
@@ -357,7 +301,6 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
             }
         }
     }
-    EXPECT_EQ(parts, kBodyPartCount);
 
     // "Text" materials hold their bitmap's pixels; "Color" ones the file's diffuse bytes, linear.
     size_t materials = 0;
@@ -376,11 +319,7 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
         if (name.starts_with("Text")) {
             const tinygltf::Image& image =
                 model.images.at(model.textures.at(pbr.baseColorTexture.index).source);
-            std::vector<double> rgb; // the loader gives red, green, blue and alpha
-            for (size_t i = 0; i < image.image.size(); i += static_cast<size_t>(image.component)) {
-                rgb.insert(rgb.end(), image.image.begin() + i, image.image.begin() + i + 3);
-            }
-            EXPECT_EQ(rgb, BitmapRgb(ReadFileBytes(name + ".bmp"))) << name;
+            EXPECT_TRUE(image.image == ImageFileRgba(name + ".bmp")) << name;
         } else {
             const auto& bytes = Record<ColorByteData3ds>(
                 FindChunk(FindChunk(chunk, kTagMatDiffuse3ds), kTagColorByte3ds));
@@ -400,32 +339,32 @@ TEST(CharacterScene, StandsAsTheThreeDsFigureWithItsMaterials) {
 }
 
 TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
-    const std::string flat = "no usable skeleton (";
-    const std::string flatEnd = "): every part hangs below the root and there are no animations";
+    const auto flat = [](const char* why) {
+        return "no usable skeleton (" + std::string(why) +
+               "): every part hangs below the root and there are no animations";
+    };
     struct Case {
-        std::function<void(LevelDescription&)> damage;
+        void (*damage)(LevelDescription&);
         std::vector<std::string> warnings;
         size_t animations;
     };
     const Case cases[] = {
-        {[&](LevelDescription& l) { PatchU32(l.moveables, 0, 9); },
-         {flat + "the level has no moveable with object id 0" + flatEnd},
+        {[](LevelDescription& l) { PatchU32(l.moveables, 0, 9); },
+         {flat("the level has no moveable with object id 0")},
          0},
-        {[&](LevelDescription& l) { PatchU16(l.moveables, 4, 14); },
-         {flat + "her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0" +
-          flatEnd},
+        {[](LevelDescription& l) { PatchU16(l.moveables, 4, 14); },
+         {flat("her moveable has 14 meshes from mesh 0, not the 15 body meshes from mesh 0")},
          0},
-        {[&](LevelDescription& l) { PatchU32(l.moveables, 8, 3); },
-         {flat + "her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block" +
-          flatEnd},
+        {[](LevelDescription& l) { PatchU32(l.moveables, 8, 3); },
+         {flat("her mesh tree (entries 3 to 58) runs past the 56 entries of the mesh-tree block")},
          0},
-        {[&](LevelDescription& l) { PatchU32(l.meshTrees, 0, 1); },
-         {flat + "her mesh tree pops an empty stack at mesh 1" + flatEnd},
+        {[](LevelDescription& l) { PatchU32(l.meshTrees, 0, 1); },
+         {flat("her mesh tree pops an empty stack at mesh 1")},
          0},
-        {[&](LevelDescription& l) { PatchU16(l.moveables, 16, 9); },
+        {[](LevelDescription& l) { PatchU16(l.moveables, 16, 9); },
          {"her first animation 9 is past the 5 animations of the level"},
          0},
-        {[&](LevelDescription& l) {
+        {[](LevelDescription& l) {
              PatchU16(l.animations, 16, 40); // frame start above the end
              l.animations.at(32 + 4) = 0;    // frame rate
              PatchU32(l.animations, 64, 1);  // odd frame offset
@@ -437,7 +376,7 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
           "animation 3 is damaged (the rotations of keyframe 0 need more than its 20 words); "
           "skipped"},
          0},
-        {[&](LevelDescription& l) { PatchU16(l.animations, 96 + 18, 60000); },
+        {[](LevelDescription& l) { PatchU16(l.animations, 96 + 18, 60000); },
          {"animation 3 is damaged (15001 keyframes of 36 words from word 684 run past the 900 "
           "frame words); skipped"},
          3},
@@ -452,6 +391,10 @@ TEST(CharacterScene, DamagedRigDataGivesWarningsAndAValidFile) {
         }
         const tinygltf::Model model = ConvertWithGltf(level, dir, err);
         EXPECT_EQ(model.animations.size(), c.animations) << err;
+        if (err.find("no usable skeleton") != std::string::npos) { // every part below the root
+            const std::vector<int> parents = NodeParents(model);
+            EXPECT_EQ(std::count(parents.begin(), parents.end(), 0), 21);
+        }
     }
 }
 

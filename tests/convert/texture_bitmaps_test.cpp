@@ -60,24 +60,6 @@ TEST_F(TextureBitmaps, CutsTheSmallestRectangleOfTheCountedCorners) {
     }
 }
 
-TEST_F(TextureBitmaps, PadsRowsToMultiplesOfFourWithZeros) {
-    // The area spans columns 0..right of rows 7..9 of a page of 0xEE.
-    for (const auto& [right, rowBytes] :
-         {std::pair<uint8_t, uint32_t>{0, 4}, {3, 4}, {4, 8}, {255, 256}}) {
-        ObjectTexture& texture = level.objectTextures[5];
-        texture.vertices[0] = {0, right, 0, 9};
-        texture.vertices[1] = {0, 0, 0, 7};
-        texture.vertices[2] = {0, 0, 0, 8};
-        const std::vector<uint8_t> bytes = EncodeTextureBitmap(CutTextureArea(level, 5, kTriangleArea));
-        const uint32_t width = right + 1u;
-        SCOPED_TRACE(width);
-        ASSERT_EQ(bytes.size(), 1078 + 3 * rowBytes);
-        for (uint32_t i = 0; i < 3 * rowBytes; ++i) {
-            EXPECT_EQ(bytes[1078 + i], i % rowBytes < width ? 0xEE : 0) << "byte " << i;
-        }
-    }
-}
-
 // The files' bytes are pinned by the end-to-end test.
 TEST_F(TextureBitmaps, WritesEachTextureOnceAndCachesItsFirstArea) {
     ScopedTempDir dir;

@@ -3,8 +3,8 @@
 #define TINYGLTF_IMPLEMENTATION
 #include "tests/support/gltf_file.h"
 
+#include <algorithm>
 #include <bit>
-#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -22,12 +22,10 @@ std::vector<double> ChannelValue(const tinygltf::Model& model, const tinygltf::A
                                  int node, const std::string& path, size_t keyframe) {
     for (const tinygltf::AnimationChannel& channel : animation.channels) {
         if (channel.target_node == node && channel.target_path == path) {
-            const tinygltf::Accessor& output =
-                model.accessors[animation.samplers[channel.sampler].output];
             const size_t width = path == "rotation" ? 4 : 3;
             const std::vector<double> values =
                 AccessorValues(model, animation.samplers[channel.sampler].output);
-            const size_t k = std::min(keyframe, output.count - 1);
+            const size_t k = std::min(keyframe, values.size() / width - 1);
             return {values.begin() + k * width, values.begin() + (k + 1) * width};
         }
     }
@@ -45,37 +43,41 @@ tinygltf::Model LoadGlb(const std::string& path) {
     return model;
 }
 
+std::vector<unsigned char> ImageFileRgba(const std::string& path) {
+    int width = 0, height = 0, components = 0;
+    stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &components, 4);
+    std::vector<unsigned char> rgba;
+    if (pixels != nullptr) {
+        rgba.assign(pixels, pixels + size_t(width) * size_t(height) * 4);
+        stbi_image_free(pixels);
+    }
+    return rgba;
+}
+
 std::vector<double> AccessorValues(const tinygltf::Model& model, int index) {
     const tinygltf::Accessor& accessor = model.accessors.at(index);
     const tinygltf::BufferView& view = model.bufferViews.at(accessor.bufferView);
     const std::vector<unsigned char>& data = model.buffers.at(view.buffer).data;
-    const size_t components = tinygltf::GetNumComponentsInType(accessor.type);
+    // Tightly packed, as the writer lays every view out.
     const size_t size = tinygltf::GetComponentSizeInBytes(accessor.componentType);
-    const size_t stride = view.byteStride != 0 ? view.byteStride : components * size;
-    std::vector<double> values;
-    for (size_t i = 0; i < accessor.count; ++i) {
-        for (size_t c = 0; c < components; ++c) {
-            const unsigned char* at =
-                data.data() + view.byteOffset + accessor.byteOffset + i * stride + c * size;
-            uint32_t bits = 0;
-            for (size_t b = 0; b < size; ++b) {
-                bits |= uint32_t{at[b]} << (8 * b);
-            }
-            values.push_back(accessor.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT
-                                 ? double{std::bit_cast<float>(bits)}
-                                 : double(bits));
+    const unsigned char* at = data.data() + view.byteOffset + accessor.byteOffset;
+    std::vector<double> values(accessor.count * tinygltf::GetNumComponentsInType(accessor.type));
+    for (double& value : values) {
+        uint32_t bits = 0;
+        for (size_t b = 0; b < size; ++b) {
+            bits |= uint32_t{*at++} << (8 * b);
         }
+        value = accessor.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT
+                    ? double{std::bit_cast<float>(bits)}
+                    : double(bits);
     }
     return values;
 }
 
 int FindNode(const tinygltf::Model& model, const std::string& name) {
-    for (size_t i = 0; i < model.nodes.size(); ++i) {
-        if (model.nodes[i].name == name) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const auto found = std::find_if(model.nodes.begin(), model.nodes.end(),
+                                    [&](const tinygltf::Node& node) { return node.name == name; });
+    return found == model.nodes.end() ? -1 : static_cast<int>(found - model.nodes.begin());
 }
 
 std::vector<int> NodeParents(const tinygltf::Model& model) {

@@ -15,6 +15,10 @@
 // The model of the file; a load failure or warning fails the test.
 tinygltf::Model LoadGlb(const std::string& path);
 
+// The pixels of an image file (PNG, BMP) as red, green, blue and alpha bytes,
+// top row first, as the loader gives a model's images; empty when unreadable.
+std::vector<unsigned char> ImageFileRgba(const std::string& path);
+
 // The accessor's components, element after element, as doubles.
 std::vector<double> AccessorValues(const tinygltf::Model& model, int accessor);
 
