@@ -25,39 +25,19 @@ inline constexpr double kMetresPerModelUnit = kMetresPerLevelUnit / 0.1;
 inline constexpr size_t kHeadPart = 14;
 inline constexpr size_t kFirstPonytailPart = 15;
 
-using Mat3 = std::array<double, 9>; // row-major
-
 // Level to scene axes: a half turn about z. Its own inverse.
-constexpr Mat3 kLevelAxes = {-1, 0, 0, 0, -1, 0, 0, 0, 1};
+constexpr AffineMatrix kLevelAxes = {{-1, 0, 0, 0, -1, 0, 0, 0, 1, 0, 0, 0}};
 // 3DS (X, Y, Z) to scene axes (X, Z, -Y).
-constexpr Mat3 k3dsAxes = {1, 0, 0, 0, 0, 1, 0, -1, 0};
-
-Mat3 Multiply(const Mat3& a, const Mat3& b) {
-    Mat3 out{};
-    for (size_t r = 0; r < 3; ++r) {
-        for (size_t c = 0; c < 3; ++c) {
-            out[r * 3 + c] = a[r * 3] * b[c] + a[r * 3 + 1] * b[3 + c] + a[r * 3 + 2] * b[6 + c];
-        }
-    }
-    return out;
-}
-
-Mat3 Transpose(const Mat3& m) {
-    return {m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8]};
-}
-
-std::array<double, 3> Apply(const Mat3& m, const std::array<double, 3>& v) {
-    return {m[0] * v[0] + m[1] * v[1] + m[2] * v[2], m[3] * v[0] + m[4] * v[1] + m[5] * v[2],
-            m[6] * v[0] + m[7] * v[1] + m[8] * v[2]};
-}
+constexpr AffineMatrix k3dsAxes = {{1, 0, 0, 0, 0, 1, 0, -1, 0, 0, 0, 0}};
 
 std::array<double, 4> Normalised(const std::array<double, 4>& q) {
     const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
     return {q[0] / length, q[1] / length, q[2] / length, q[3] / length};
 }
 
-// The unit quaternion (x, y, z, w) of a rotation matrix.
-std::array<double, 4> QuaternionOf(const Mat3& m) {
+// The unit quaternion (x, y, z, w) of the rotation part of a rigid transform.
+std::array<double, 4> QuaternionOf(const AffineMatrix& matrix) {
+    const auto& m = matrix.m;
     const double trace = m[0] + m[4] + m[8];
     std::array<double, 4> q;
     if (trace > 0) {
@@ -76,39 +56,28 @@ std::array<double, 4> QuaternionOf(const Mat3& m) {
     return Normalised(q);
 }
 
-// A rigid transform: rotation, then translation.
-struct Rigid {
-    Mat3 rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
-    std::array<double, 3> translation{};
-};
-
 // Where the fixed pose puts part p's vertices, in scene axes: the vertex
 // stored at (-x, -y, z) * s for level vertex (x, y, z) goes where the 3DS
-// figure has it.
-Rigid RestWorld(size_t part) {
-    const AffineMatrix pose = PoseMatrix(ConvertPose(kPoseTable[kBodyParts[part].meshNumber]));
-    const Mat3 poseRotation = {pose.m[0], pose.m[1], pose.m[2], pose.m[3], pose.m[4],
-                               pose.m[5], pose.m[6], pose.m[7], pose.m[8]};
-    Rigid world;
-    world.rotation = Multiply(Multiply(k3dsAxes, poseRotation), kLevelAxes);
-    world.translation = Apply(k3dsAxes, {pose.m[9], pose.m[10], pose.m[11]});
-    for (double& value : world.translation) {
-        value *= kMetresPerModelUnit;
+// figure has it. The stored vertices are in metres already, so only the
+// pose's offset is scaled.
+AffineMatrix RestWorld(size_t part) {
+    AffineMatrix pose = PoseMatrix(ConvertPose(kPoseTable[kBodyParts[part].meshNumber]));
+    for (size_t i = 9; i < 12; ++i) {
+        pose.m[i] *= kMetresPerModelUnit;
     }
-    return world;
+    return Compose(k3dsAxes, Compose(pose, kLevelAxes));
 }
 
-// `child` relative to `parent`.
-Rigid Relative(const Rigid& parent, const Rigid& child) {
-    const Mat3 inverse = Transpose(parent.rotation);
-    Rigid local;
-    local.rotation = Multiply(inverse, child.rotation);
-    std::array<double, 3> moved;
-    for (size_t i = 0; i < 3; ++i) {
-        moved[i] = child.translation[i] - parent.translation[i];
-    }
-    local.translation = Apply(inverse, moved);
-    return local;
+// `child` relative to `parent`, both rigid: parent's inverse, then child.
+AffineMatrix Relative(const AffineMatrix& parent, const AffineMatrix& child) {
+    const auto& m = parent.m;
+    AffineMatrix inverse = {{m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8], 0, 0, 0}};
+    Vec3d origin;
+    TransformPoint({m[9], m[10], m[11]}, inverse, origin);
+    inverse.m[9] = -origin.x;
+    inverse.m[10] = -origin.y;
+    inverse.m[11] = -origin.z;
+    return Compose(inverse, child);
 }
 
 // A level position or offset in scene axes and metres.
@@ -315,15 +284,16 @@ bool BuildScene(ConversionContext& context, CharacterScene& scene) {
 
     scene.nodes.resize(kBodyPartCount + 1);
     scene.nodes[0].name = kSceneRootName;
-    std::array<Rigid, kBodyPartCount + 1> worlds;
+    std::array<AffineMatrix, kBodyPartCount + 1> worlds;
+    SetIdentity(worlds[0]);
     for (size_t part = 0; part < kBodyPartCount; ++part) {
         SceneNode& node = scene.nodes[part + 1];
         node.name = kBodyParts[part].name;
         node.parent = parents[part];
         worlds[part + 1] = RestWorld(part);
-        const Rigid local = Relative(worlds[node.parent], worlds[part + 1]);
-        node.translation = local.translation;
-        node.rotation = QuaternionOf(local.rotation);
+        const AffineMatrix local = Relative(worlds[node.parent], worlds[part + 1]);
+        node.translation = {local.m[9], local.m[10], local.m[11]};
+        node.rotation = QuaternionOf(local);
 
         MeshRecord& levelMesh = context.level.meshes[kBodyParts[part].meshNumber];
         if (!HasFaces(levelMesh)) {
@@ -346,7 +316,6 @@ bool BuildScene(ConversionContext& context, CharacterScene& scene) {
         return true;
     }
     for (size_t j = 0; j < kSkeletonMeshCount; ++j) {
-        scene.jointNodes[j] = static_cast<uint32_t>(j + 1);
         const std::array<int32_t, 3>& offset = skeleton.skeleton->joints[j].offset;
         scene.jointTranslations[j] = ScenePoint(offset[0], offset[1], offset[2]);
     }

@@ -88,14 +88,19 @@ struct SceneAnimation {
 struct CharacterScene {
     std::vector<SceneNode> nodes; // the root first; parents before children
     std::vector<SceneMaterial> materials;
-    // For the animations: the node of each joint, and the translation of
-    // joints 1-14 from their parents, which every animation holds fixed.
-    std::array<uint32_t, kSkeletonMeshCount> jointNodes{};
+    // For the animations: the translation of joints 1-14 from their parents,
+    // which every animation holds fixed. Joint j is mesh j, part j, node
+    // JointNode(j).
     std::array<Float3, kSkeletonMeshCount> jointTranslations{};
     std::vector<SceneAnimation> animations;
     // One line per problem of the skeleton or the animations.
     std::vector<std::string> warnings;
 };
+
+// The node of joint (mesh and body part) j.
+constexpr uint32_t JointNode(size_t joint) {
+    return static_cast<uint32_t>(joint + 1);
+}
 
 // The node name of the root.
 inline constexpr const char* kSceneRootName = "KeshMesh";

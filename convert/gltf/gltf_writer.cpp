@@ -216,7 +216,7 @@ void AddAnimations(const CharacterScene& scene, GltfBuilder& gltf) {
         Json channels = Json::array();
         const auto addChannel = [&](int input, int output, size_t joint, const char* path) {
             channels.push_back({{"sampler", samplers.size()},
-                                {"target", {{"node", scene.jointNodes[joint]}, {"path", path}}}});
+                                {"target", {{"node", JointNode(joint)}, {"path", path}}}});
             samplers.push_back({{"input", input}, {"output", output}, {"interpolation", "LINEAR"}});
         };
         const int times = gltf.AddFloats<float>(source.times, 0, true);
